@@ -2,15 +2,17 @@
 
 #include <string>
 
+#include "ostrel/Defaults.h"
+
 namespace Service {
 
 // Command-line settings of trovanti-service.
 struct ServiceOptions {
     std::string bind = "127.0.0.1";
-    int port = 8470;
-    int partnerPort = 8471;
+    int port = Ostrel::Defaults::kServicePort;
+    int partnerPort = Ostrel::Defaults::kPartnerPort;
     std::string dataDir;
-    std::string apiKey;
+    std::string apiKey = Ostrel::Defaults::kApiKey;
     int tokenTtl = 3600;
     std::string publicUrl;
 
