@@ -26,6 +26,12 @@ class BaseInfo;
 // (state, detail, data) that an event thread delivers in posting order. Every run ends with exactly one
 // FINISHED event. Owners: construct, set options and callback, start, optionally cancel, always wait
 // before destruction.
+//
+// The destructor cancels a run still in progress and joins both threads, so a forgotten wait neither
+// terminates the process (a joinable std::thread would) nor leaves a thread using freed memory. It
+// cannot protect the derived part, which is gone by then while the threads may still call its virtual
+// steps; a derived task that may be destroyed while running calls cancel() and wait() in its own
+// destructor.
 class BaseTask {
 public:
     struct Event {

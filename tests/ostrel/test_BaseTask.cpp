@@ -311,7 +311,7 @@ struct BareTask : BaseTask {
 };
 }  // namespace
 
-TEST_F(TaskTest, DestroyingAStartedTaskWithoutWaitIsSafe)
+TEST_F(TaskTest, DestroyingARunningTaskCancelsAndJoins)
 {
     HttpDouble server;
     ASSERT_TRUE(server.isRunning());
@@ -319,23 +319,32 @@ TEST_F(TaskTest, DestroyingAStartedTaskWithoutWaitIsSafe)
     EventLog log;
     const auto begin = steady_clock::now();
     {
-        BareTask busy;
-        busy.url = server.url("/slow");
-        busy.setCallback(log.callback());
-        busy.start();
+        // ProbeTask follows the rule for derived tasks: cancel and wait in its own destructor, while
+        // its virtual steps are still intact.
+        auto task = requestTask(server.url("/slow"), log);
+        task->start();
         ASSERT_TRUE(server.waitForRequests(1, 5000));
     }
     EXPECT_LT(msBetween(begin, steady_clock::now()), 4000);
-    EXPECT_EQ(log.codes(), (Codes{{1, 258}}));  // the destructor cancelled the run and let it finish
+    EXPECT_EQ(log.codes(), (Codes{{1, 258}}));
+}
 
-    EventLog finishedLog;
+TEST_F(TaskTest, AFinishedTaskNobodyWaitedForIsDestroyedSafely)
+{
+    EventLog log;
     {
-        BareTask finished;  // both threads done or nearly done, still joinable
-        finished.setCallback(finishedLog.callback());
+        BareTask finished;  // no destructor of its own and no wait: the threads are still joinable
+        finished.setCallback(log.callback());
         finished.start();
-        ASSERT_TRUE(finishedLog.waitForState(1, 3000));
+        ASSERT_TRUE(log.waitForState(1, 3000));
+        while (finished.isRunning())
+            std::this_thread::sleep_for(milliseconds(5));
+        std::this_thread::sleep_for(milliseconds(100));  // let both threads leave the task's code
+        // Dropping the callback takes the queue lock, which orders this thread after the event
+        // thread's last step, as an owner clearing its callback after the final event would.
+        finished.setCallback(nullptr);
     }
-    EXPECT_EQ(finishedLog.codes(), (Codes{{1, 257}}));
+    EXPECT_EQ(log.codes(), (Codes{{1, 257}}));
 }
 
 TEST_F(TaskTest, ApiPathsAndOptions)
