@@ -16,9 +16,6 @@
 #include "ostrel/PushListenerTask.h"
 #include "support/HttpDouble.h"
 
-// Scripted answers are written as {status, body[, delay]}; the header list is left out on purpose.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace TaskTest {
 
 // One option object for every task level, pointed at a test server.
