@@ -136,3 +136,35 @@ inline void signedInDevice(Ostrel::AuthTokenValue& token)
 }
 
 }  // namespace TaskTest
+
+namespace TaskTest {
+
+// Captures the engine's debug lines while alive.
+class LogCapture {
+public:
+    LogCapture()
+    {
+        Ostrel::setDebugLogCallback([this](int, const char* text) { add(text ? text : ""); },
+                                    [](int, const wchar_t*) {});
+    }
+    ~LogCapture() { Ostrel::setDebugLogCallback(nullptr, nullptr); }
+    void add(const std::string& line)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.push_back(line);
+    }
+    bool contains(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& line : lines_)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace TaskTest
