@@ -188,6 +188,8 @@ bool AuthBaseTask::action()
 {
     const int kPasses = 3;
     int h = 0;
+    // A device record reply belongs to this run's authentication; one from an earlier run is stale.
+    deviceReply_.reset();
     for (int pass = 0; pass < kPasses; ++pass) {
         if (isCancelled())
             break;

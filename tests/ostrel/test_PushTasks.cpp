@@ -306,3 +306,39 @@ TEST_F(PushDouble, TransportTroubleBacksOffAndCancelEndsTheWaitPromptly)
     EXPECT_EQ(server.count("/push/v1/sub"), 1u);
     EXPECT_EQ(server.count("/push/v1/get"), 1u);
 }
+
+TEST_F(PushDouble, PayloadsStayValidWhileASlowOwnerLagsBehind)
+{
+    server.answerSequence("/push/v1/get", {{200, R"([{"key":"first-key-with-a-long-name","action":"recv_key"},
+                                                     {"key":"second-key-with-a-long-name","action":"upload"}])"},
+                                           {200, R"([{"key":"third-key-with-a-long-name","action":"download"}])"},
+                                           {200, "[]"}});
+    server.answerSequence("/push/v1/sub", {{200, R"({"key":"x"})"}, {200, "{}", 20000}});
+    PushListenerTask task(true);
+    std::mutex mutex;
+    std::vector<std::wstring> keys;
+    useTestApiKey();
+    task.setAuthTokenValue(&token);
+    task.setOptionValues(&option);
+    task.setCallback([&](int state, int, const void* data) {
+        if (state != 100)
+            return;
+        // Slow enough that the worker fetches again while earlier payloads are still queued.
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        std::lock_guard<std::mutex> lock(mutex);
+        keys.push_back(*static_cast<const std::wstring*>(data));
+    });
+    task.start();
+    for (int i = 0; i < 100; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (keys.size() == 3)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    task.cancel();
+    task.wait();
+    EXPECT_EQ(keys, (std::vector<std::wstring>{L"first-key-with-a-long-name", L"second-key-with-a-long-name",
+                                               L"third-key-with-a-long-name"}));
+}
