@@ -1,5 +1,6 @@
 #include "ostrel/NetworkInfo.h"
 
+#include "ostrel/HttpServer.h"
 #include "ostrel/JsonUtil.h"
 #include "ostrel/NetworkUtil.h"
 
@@ -18,6 +19,7 @@ void NetworkInfo::init()
     deviceIp = GetLocalIp();
     bssid = GetBSSID();
     networkType = bssid.empty() ? "ethernet" : "wifi";
+    listenPort = HttpServer::getListenPort();
 }
 
 void NetworkInfo::toJson(Json::Value& request) const
