@@ -19,8 +19,13 @@ bool parseObject(const std::string& body, Json::Value& out)
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     std::string errors;
     Json::Value value;
-    if (!reader->parse(body.data(), body.data() + body.size(), &value, &errors) || !value.isObject())
+    try {
+        // jsoncpp throws when the nesting limit is hit.
+        if (!reader->parse(body.data(), body.data() + body.size(), &value, &errors) || !value.isObject())
+            return false;
+    } catch (const std::exception&) {
         return false;
+    }
     out = std::move(value);
     return true;
 }
