@@ -245,6 +245,8 @@ Response FileServer::directReport(std::unique_lock<std::mutex>& lock, const KeyR
         }
         if (stopping_)
             return errorAnswer(503, "stopping");
+        if (sendSide && !other.present && ServiceContext::now() >= key.expires)
+            return stateAnswer("no_request", true);  // nobody asked for the key in its lifetime
         if (ks.removed)
             return stateAnswer("cancel");
         if (me.generation != generation || me.state != "transfer")
