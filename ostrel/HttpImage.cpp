@@ -1,6 +1,7 @@
 #include "ostrel/HttpImage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -36,6 +37,16 @@ size_t readUpload(char* buffer, size_t size, size_t count, void* user)
         std::memcpy(buffer, source->bytes->data() + source->offset, n);
     source->offset += n;
     return n;
+}
+
+// Lets libcurl rewind the body when a redirect makes it send the PUT again.
+int seekUpload(void* user, curl_off_t offset, int origin)
+{
+    UploadSource* source = static_cast<UploadSource*>(user);
+    if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > source->bytes->size())
+        return CURL_SEEKFUNC_CANTSEEK;
+    source->offset = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 size_t appendBody(char* data, size_t size, size_t count, void* user)
@@ -77,6 +88,8 @@ bool uploadImage(const std::string& url, const std::vector<unsigned char>& bytes
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, readUpload);
     curl_easy_setopt(h, CURLOPT_READDATA, &source);
+    curl_easy_setopt(h, CURLOPT_SEEKFUNCTION, seekUpload);
+    curl_easy_setopt(h, CURLOPT_SEEKDATA, &source);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
