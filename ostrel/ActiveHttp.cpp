@@ -117,7 +117,7 @@ bool checkAnswer(ActiveHttp::Request& r)
     }
     r.storeBody = true;
     if (status == 206) {
-        if (!r.haveContentRange || !r.contentRangeValid || r.contentRangeStart != r.offset)
+        if (r.offset == 0 || !r.haveContentRange || !r.contentRangeValid || r.contentRangeStart != r.offset)
             r.protocolError = true;
     } else if (r.haveContentLength && !r.encoded && r.contentLength != r.size - r.offset) {
         // A whole file answered to a range request would be written at the resume offset.

@@ -433,6 +433,36 @@ void HttpServer::addRecv(const std::string& url, unsigned long size, const Trans
     info->write = write;
 }
 
+void HttpServer::removeFiles(const std::list<std::string>& urls)
+{
+    ServerState& s = state();
+    std::vector<InfoPtr> removed;
+    {
+        std::lock_guard<std::mutex> lock(s.tableMutex);
+        for (const std::string& url : urls) {
+            auto it = s.table.find(extractPath(url));
+            if (it != s.table.end()) {
+                removed.push_back(it->second);
+                s.table.erase(it);
+            }
+        }
+    }
+    for (const InfoPtr& info : removed) {
+        Transfer::ReadFunction read;
+        Transfer::WriteFunction write;
+        Transfer::ProgressFunction progress;
+        {
+            // From here on no connection thread calls into the registering channel.
+            std::lock_guard<std::mutex> lock(info->mutex);
+            info->removed = true;
+            read.swap(info->read);
+            write.swap(info->write);
+            progress.swap(info->progress);
+            info->cancel = nullptr;
+        }
+    }
+}
+
 bool HttpServer::waitComplete(const std::list<std::string>& urls)
 {
     using Clock = std::chrono::steady_clock;
@@ -483,31 +513,12 @@ bool HttpServer::waitComplete(const std::list<std::string>& urls)
         }
     }
 
-    {
-        std::lock_guard<std::mutex> lock(s.tableMutex);
-        for (const std::string& url : urls) {
-            auto it = s.table.find(extractPath(url));
-            if (it != s.table.end() && std::find(infos.begin(), infos.end(), it->second) != infos.end())
-                s.table.erase(it);
-        }
-    }
     uint64_t positions = 0, sizes = 0;
     for (const InfoPtr& info : infos) {
-        Transfer::ReadFunction read;
-        Transfer::WriteFunction write;
-        Transfer::ProgressFunction progress;
-        {
-            // From here on no connection thread calls into the registering channel.
-            std::lock_guard<std::mutex> lock(info->mutex);
-            info->removed = true;
-            read.swap(info->read);
-            write.swap(info->write);
-            progress.swap(info->progress);
-            info->cancel = nullptr;
-            positions += info->position.load();
-            sizes += info->size;
-        }
+        positions += info->position.load();
+        sizes += info->size;
     }
+    removeFiles(urls);
     return positions == sizes;
 }
 
