@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -120,18 +121,56 @@ ssize_t readStream(void* cls, uint64_t pos, char* buffer, size_t max)
 
 void freeNothing(void*) {}
 
+// A small body goes out with the headers in one write; streamed in a second packet it would wait
+// for the peer's delayed acknowledgement, which makes many small files crawl.
+MHD_Response* smallResponse(RequestContext& ctx, uint64_t length)
+{
+    TransferFileInfo& info = *ctx.info;
+    char* buffer = static_cast<char*>(malloc(length ? length : 1));
+    if (!buffer)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(info.mutex);
+    uint64_t done = 0;
+    while (done < length) {
+        if (info.removed || info.isCancelled() || !info.read)
+            break;
+        const long n = info.read(buffer + done, static_cast<unsigned long>(ctx.offset + done),
+                                 static_cast<unsigned long>(length - done));
+        if (n < 1)
+            break;
+        done += static_cast<uint64_t>(n);
+        ctx.position = ctx.offset + done;
+        info.position = ctx.position;
+        if (info.progress)
+            info.progress(info.url, static_cast<unsigned long>(ctx.position), static_cast<unsigned long>(info.size),
+                          Transfer::EVENT_PROGRESS);
+    }
+    if (done < length) {
+        free(buffer);
+        return nullptr;
+    }
+    return MHD_create_response_from_buffer(length, buffer, MHD_RESPMEM_MUST_FREE);
+}
+
 MHD_Result requestGet(RequestContext& ctx, MHD_Connection* connection)
 {
     ctx.responded = true;
     const uint64_t length = ctx.info->size - ctx.offset;
-    MHD_Response* response = MHD_create_response_from_callback(length, kBlockSize, &readStream, &ctx, &freeNothing);
-    if (!response)
-        return MHD_NO;
     bool cancelled;
     {
         std::lock_guard<std::mutex> lock(ctx.info->mutex);
         cancelled = ctx.info->removed || ctx.info->isCancelled();
     }
+    MHD_Response* response = nullptr;
+    if (length <= kBlockSize && !cancelled) {
+        response = smallResponse(ctx, length);
+        if (!response)
+            return MHD_NO;  // the file could not be read: break the connection
+    } else {
+        response = MHD_create_response_from_callback(length, kBlockSize, &readStream, &ctx, &freeNothing);
+    }
+    if (!response)
+        return MHD_NO;
     MHD_Result r;
     if (cancelled) {
         r = MHD_queue_response(connection, MHD_HTTP_PARTIAL_CONTENT, response);
