@@ -290,6 +290,6 @@ TEST_F(ActiveHttpTest, ThrottledGetKeepsTheLimit)
     EXPECT_TRUE(readFile(dir.file("out")) == data);
     // 400 KiB at 200 KiB/s: about two seconds, less the first block that starts the clock.
     EXPECT_GT(seconds, 1.0);
-    EXPECT_LT(seconds, 3.5);
+    EXPECT_LT(seconds, 5.0);  // generous: the machine may be busy
     HttpServer::removeFiles({url});
 }
