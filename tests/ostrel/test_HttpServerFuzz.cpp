@@ -109,8 +109,9 @@ TEST(HttpServerFuzz, RandomRequestsNeverHarmTheServerOrTheFiles)
             ++answered;
             EXPECT_TRUE(reply.status >= 200 && reply.status < 600) << reply.status;
         }
-        if (fileExists(dir.file("dst")))
+        if (fileExists(dir.file("dst"))) {
             ASSERT_LE(readFile(dir.file("dst")).size(), size) << "after request " << sent;
+        }
         if (sent % 100 == 0) {
             const RawReply check = rawRequest(server.port(),
                                               "GET /fz/get HTTP/1.1\r\nHost: x\r\nRange: bytes=100-\r\n\r\n", 3000);
