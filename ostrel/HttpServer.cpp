@@ -24,7 +24,7 @@ namespace {
 // A GET body is produced in blocks of this size; large blocks keep the per-block overhead small.
 constexpr size_t kBlockSize = 256 * 1024;
 // Per-connection buffer; it bounds the size of the PUT chunks handed to the write function.
-constexpr size_t kConnectionMemory = 1024 * 1024;
+constexpr size_t kConnectionMemory = 4 * 1024 * 1024;
 
 using InfoPtr = std::shared_ptr<TransferFileInfo>;
 
