@@ -279,17 +279,17 @@ TEST(ActiveHttpAnswers, CancelStopsARunningTransfer)
 
 TEST_F(ActiveHttpTest, ThrottledGetKeepsTheLimit)
 {
-    const std::string data = pattern(400 * 1024, 11);
+    const std::string data = pattern(8 * 1024 * 1024, 11);
     const std::string url = server.url("/get/throttled");
     HttpServer::addSend(memoryReader(data), 0, data.size(), url, nullptr, nullptr);
     ActiveHttp channel;
-    channel.setTransferSpeedLimit(200 * 1024);
+    channel.setTransferSpeedLimit(4 * 1024 * 1024);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(channel.recv(url, data.size(), fromUtf8(dir.file("out")), 0));
     const double seconds = secondsSince(start);
     EXPECT_TRUE(readFile(dir.file("out")) == data);
-    // 400 KiB at 200 KiB/s: about two seconds, less the first block that starts the clock.
-    EXPECT_GT(seconds, 1.0);
+    // 8 MiB at 4 MiB/s: about two seconds, less the first block that starts the clock.
+    EXPECT_GT(seconds, 1.2);
     EXPECT_LT(seconds, 5.0);  // generous: the machine may be busy
     HttpServer::removeFiles({url});
 }
