@@ -117,7 +117,7 @@ bool checkAnswer(ActiveHttp::Request& r)
     }
     r.storeBody = true;
     if (status == 206) {
-        if (!r.haveContentRange || !r.contentRangeValid || r.contentRangeStart != r.offset)
+        if (r.offset == 0 || !r.haveContentRange || !r.contentRangeValid || r.contentRangeStart != r.offset)
             r.protocolError = true;
     } else if (r.haveContentLength && !r.encoded && r.contentLength != r.size - r.offset) {
         // A whole file answered to a range request would be written at the resume offset.
@@ -216,13 +216,28 @@ ActiveHttp::ActiveHttp()
     initCurlOnce();
 }
 
-ActiveHttp::~ActiveHttp() = default;
+ActiveHttp::~ActiveHttp()
+{
+    if (handle_)
+        curl_easy_cleanup(static_cast<CURL*>(handle_));
+}
+
+void* ActiveHttp::takeHandle()
+{
+    // One handle per channel: a reset keeps its open connection, so the next file to the same peer
+    // skips the connection set-up (and the server its new connection thread).
+    if (handle_)
+        curl_easy_reset(static_cast<CURL*>(handle_));
+    else
+        handle_ = curl_easy_init();
+    return handle_;
+}
 
 bool ActiveHttp::recv(const std::string& url, unsigned long size, const WriteFunction& write, unsigned long offset)
 {
     if (offset > size)
         return false;
-    CURL* h = curl_easy_init();
+    CURL* h = takeHandle();
     if (!h)
         return false;
     Request r;
@@ -244,7 +259,6 @@ bool ActiveHttp::recv(const std::string& url, unsigned long size, const WriteFun
     progress(url, offset, size, EVENT_START);
     const long status = requestPerform(r);
     progress(url, static_cast<unsigned long>(r.position), size, EVENT_FINISH);
-    curl_easy_cleanup(h);
     curl_slist_free_all(headers);
     if (r.protocolError)
         return false;
@@ -255,7 +269,7 @@ bool ActiveHttp::send(const ReadFunction& read, unsigned long offset, unsigned l
 {
     if (offset > size)
         return false;
-    CURL* h = curl_easy_init();
+    CURL* h = takeHandle();
     if (!h)
         return false;
     Request r;
@@ -280,7 +294,6 @@ bool ActiveHttp::send(const ReadFunction& read, unsigned long offset, unsigned l
     progress(url, offset, size, EVENT_START);
     const long status = requestPerform(r);
     progress(url, static_cast<unsigned long>(r.position), size, EVENT_FINISH);
-    curl_easy_cleanup(h);
     curl_slist_free_all(headers);
     return status == 200 && r.position == size;
 }

@@ -26,6 +26,9 @@ public:
 
 private:
     long requestPerform(Request& request);
+    void* takeHandle();
+
+    void* handle_ = nullptr;
 
     std::atomic<bool> connectError_{false};
     std::atomic<bool> fileError_{false};

@@ -19,21 +19,33 @@ bool ActiveMultiHttp::action(unsigned long n)
     // Each worker takes the next file as soon as its previous one ended, so at most n files move at
     // once and no slot waits on a poll. A failure stops every worker from taking another file.
     auto worker = [&] {
+        // One sub-channel per connection slot, reused from file to file so its connection stays open.
+        ActiveHttp sub;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            running_.insert(&sub);
+            if (isCancelled())
+                sub.cancel();
+        }
+        sub.setProgressCallback([this](const std::string& url, unsigned long position, unsigned long total,
+                                       EventType kind) { progress(url, position, total, kind); });
         for (;;) {
             const FileInfo* file = nullptr;
             {
                 std::lock_guard<std::mutex> lock(queueMutex);
                 if (!ok || isCancelled() || next == queue_.end())
-                    return;
+                    break;
                 file = &*next;
                 ++next;
             }
-            const bool result = transfer(*file);
+            const bool result = transfer(sub, *file);
             if (!result) {
                 std::lock_guard<std::mutex> lock(queueMutex);
                 ok = false;
             }
         }
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_.erase(&sub);
     };
     const size_t count = std::min<size_t>(n, queue_.size());
     std::vector<std::thread> threads;
@@ -48,7 +60,6 @@ bool ActiveMultiHttp::action(unsigned long n)
 bool ActiveMultiHttp::transfer(const FileInfo& file)
 {
     ActiveHttp sub;
-    sub.setTransferSpeedLimit(0);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         running_.insert(&sub);
@@ -57,6 +68,15 @@ bool ActiveMultiHttp::transfer(const FileInfo& file)
     }
     sub.setProgressCallback([this](const std::string& url, unsigned long position, unsigned long total,
                                    EventType kind) { progress(url, position, total, kind); });
+    const bool result = transfer(sub, file);
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_.erase(&sub);
+    return result;
+}
+
+bool ActiveMultiHttp::transfer(ActiveHttp& sub, const FileInfo& file)
+{
+    ++moving_;
     bool result = false;
     if (file.read)
         result = sub.send(file.read, static_cast<unsigned long>(file.offset), static_cast<unsigned long>(file.size),
@@ -66,10 +86,7 @@ bool ActiveMultiHttp::transfer(const FileInfo& file)
                           static_cast<unsigned long>(file.offset));
     if (!result && sub.isConnectError())
         connectError_ = true;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        running_.erase(&sub);
-    }
+    --moving_;
     return result;
 }
 
@@ -83,8 +100,7 @@ void ActiveMultiHttp::cancel()
 
 size_t ActiveMultiHttp::runningCount() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return running_.size();
+    return moving_.load();
 }
 
 }  // namespace Ostrel

@@ -19,11 +19,14 @@ public:
     void cancel() override;
     bool isConnectError() const override { return connectError_.load(); }
 
-    // Sub-channels currently moving a file (for tests and diagnostics).
+    // Files moving right now (for tests and diagnostics).
     size_t runningCount() const;
 
 private:
+    bool transfer(ActiveHttp& sub, const FileInfo& file);
+
     std::atomic<bool> connectError_{false};
+    std::atomic<size_t> moving_{0};
     mutable std::mutex mutex_;
     std::set<ActiveHttp*> running_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -23,7 +24,7 @@ namespace {
 // A GET body is produced in blocks of this size; large blocks keep the per-block overhead small.
 constexpr size_t kBlockSize = 256 * 1024;
 // Per-connection buffer; it bounds the size of the PUT chunks handed to the write function.
-constexpr size_t kConnectionMemory = 1024 * 1024;
+constexpr size_t kConnectionMemory = 4 * 1024 * 1024;
 
 using InfoPtr = std::shared_ptr<TransferFileInfo>;
 
@@ -120,18 +121,56 @@ ssize_t readStream(void* cls, uint64_t pos, char* buffer, size_t max)
 
 void freeNothing(void*) {}
 
+// A small body goes out with the headers in one write; streamed in a second packet it would wait
+// for the peer's delayed acknowledgement, which makes many small files crawl.
+MHD_Response* smallResponse(RequestContext& ctx, uint64_t length)
+{
+    TransferFileInfo& info = *ctx.info;
+    char* buffer = static_cast<char*>(malloc(length ? length : 1));
+    if (!buffer)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(info.mutex);
+    uint64_t done = 0;
+    while (done < length) {
+        if (info.removed || info.isCancelled() || !info.read)
+            break;
+        const long n = info.read(buffer + done, static_cast<unsigned long>(ctx.offset + done),
+                                 static_cast<unsigned long>(length - done));
+        if (n < 1)
+            break;
+        done += static_cast<uint64_t>(n);
+        ctx.position = ctx.offset + done;
+        info.position = ctx.position;
+        if (info.progress)
+            info.progress(info.url, static_cast<unsigned long>(ctx.position), static_cast<unsigned long>(info.size),
+                          Transfer::EVENT_PROGRESS);
+    }
+    if (done < length) {
+        free(buffer);
+        return nullptr;
+    }
+    return MHD_create_response_from_buffer(length, buffer, MHD_RESPMEM_MUST_FREE);
+}
+
 MHD_Result requestGet(RequestContext& ctx, MHD_Connection* connection)
 {
     ctx.responded = true;
     const uint64_t length = ctx.info->size - ctx.offset;
-    MHD_Response* response = MHD_create_response_from_callback(length, kBlockSize, &readStream, &ctx, &freeNothing);
-    if (!response)
-        return MHD_NO;
     bool cancelled;
     {
         std::lock_guard<std::mutex> lock(ctx.info->mutex);
         cancelled = ctx.info->removed || ctx.info->isCancelled();
     }
+    MHD_Response* response = nullptr;
+    if (length <= kBlockSize && !cancelled) {
+        response = smallResponse(ctx, length);
+        if (!response)
+            return MHD_NO;  // the file could not be read: break the connection
+    } else {
+        response = MHD_create_response_from_callback(length, kBlockSize, &readStream, &ctx, &freeNothing);
+    }
+    if (!response)
+        return MHD_NO;
     MHD_Result r;
     if (cancelled) {
         r = MHD_queue_response(connection, MHD_HTTP_PARTIAL_CONTENT, response);
@@ -433,6 +472,36 @@ void HttpServer::addRecv(const std::string& url, unsigned long size, const Trans
     info->write = write;
 }
 
+void HttpServer::removeFiles(const std::list<std::string>& urls)
+{
+    ServerState& s = state();
+    std::vector<InfoPtr> removed;
+    {
+        std::lock_guard<std::mutex> lock(s.tableMutex);
+        for (const std::string& url : urls) {
+            auto it = s.table.find(extractPath(url));
+            if (it != s.table.end()) {
+                removed.push_back(it->second);
+                s.table.erase(it);
+            }
+        }
+    }
+    for (const InfoPtr& info : removed) {
+        Transfer::ReadFunction read;
+        Transfer::WriteFunction write;
+        Transfer::ProgressFunction progress;
+        {
+            // From here on no connection thread calls into the registering channel.
+            std::lock_guard<std::mutex> lock(info->mutex);
+            info->removed = true;
+            read.swap(info->read);
+            write.swap(info->write);
+            progress.swap(info->progress);
+            info->cancel = nullptr;
+        }
+    }
+}
+
 bool HttpServer::waitComplete(const std::list<std::string>& urls)
 {
     using Clock = std::chrono::steady_clock;
@@ -483,31 +552,12 @@ bool HttpServer::waitComplete(const std::list<std::string>& urls)
         }
     }
 
-    {
-        std::lock_guard<std::mutex> lock(s.tableMutex);
-        for (const std::string& url : urls) {
-            auto it = s.table.find(extractPath(url));
-            if (it != s.table.end() && std::find(infos.begin(), infos.end(), it->second) != infos.end())
-                s.table.erase(it);
-        }
-    }
     uint64_t positions = 0, sizes = 0;
     for (const InfoPtr& info : infos) {
-        Transfer::ReadFunction read;
-        Transfer::WriteFunction write;
-        Transfer::ProgressFunction progress;
-        {
-            // From here on no connection thread calls into the registering channel.
-            std::lock_guard<std::mutex> lock(info->mutex);
-            info->removed = true;
-            read.swap(info->read);
-            write.swap(info->write);
-            progress.swap(info->progress);
-            info->cancel = nullptr;
-            positions += info->position.load();
-            sizes += info->size;
-        }
+        positions += info->position.load();
+        sizes += info->size;
     }
+    removeFiles(urls);
     return positions == sizes;
 }
 

@@ -32,6 +32,8 @@ public:
                         const std::atomic<bool>* cancel);
     // Waits until the files of urls moved completely, or stalled, then drops their registrations.
     static bool waitComplete(const std::list<std::string>& urls);
+    // Drops registrations without waiting; their callbacks never run again once this returns.
+    static void removeFiles(const std::list<std::string>& urls);
 
     // The ports tried in order: 8080, 8000, 8888, 8668, 3882.
     static std::vector<uint16_t> defaultPorts();
