@@ -9,6 +9,15 @@ HttpSink::HttpSink()
     server_.listen(QHostAddress::LocalHost, 0);
 }
 
+HttpSink::~HttpSink()
+{
+    // The sockets are the server's children; silence them before the members they use go.
+    for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) {
+        socket->disconnect();
+        delete socket;
+    }
+}
+
 QString HttpSink::url(const QString& path) const
 {
     return QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);

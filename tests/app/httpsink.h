@@ -20,6 +20,7 @@ public:
     };
 
     HttpSink();
+    ~HttpSink() override;
     bool listening() const { return server_.isListening(); }
     QString url(const QString& path) const;
 
