@@ -9,13 +9,14 @@
 class QTcpSocket;
 
 // A tiny HTTP/1.1 listener on 127.0.0.1 that records every request and answers 204.
-class HttpSink : public QObject {
+class HttpSink : public QObject
+{
     Q_OBJECT
 public:
     struct Request {
         QByteArray method;
         QByteArray path;
-        QHash<QByteArray, QByteArray> headers;  // lower-case names
+        QHash<QByteArray, QByteArray> headers; // lower-case names
         QByteArray body;
     };
 

@@ -19,8 +19,8 @@ int main(int argc, char** argv)
 
     SingleAppInstance app(argc, argv);
     int failed = 0;
-    for (auto run : {runGlobalConfigTests, runPasswordEncoderTests, runLunchOnBootTests, runLogTests,
-                     runGASenderTests, runSingleAppTests, runSingleInstanceTests})
+    for (auto run : {runGlobalConfigTests, runPasswordEncoderTests, runLunchOnBootTests, runLogTests, runGASenderTests,
+                     runSingleAppTests, runSingleInstanceTests})
         failed += run(argc, argv) != 0 ? 1 : 0;
     return failed;
 }

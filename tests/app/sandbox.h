@@ -10,7 +10,8 @@
 // A temporary home for one test: HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR point
 // into it while it lives (in this process, and in child processes started with environment()),
 // so settings, logs, the instance lock and the local sockets never touch the user's own.
-class Sandbox {
+class Sandbox
+{
 public:
     Sandbox();
     ~Sandbox();

@@ -10,7 +10,8 @@
 #include "sandbox.h"
 #include "suites.h"
 
-namespace {
+namespace
+{
 
 QStringList names(const QList<QPair<QString, QString>>& fields)
 {
@@ -29,9 +30,10 @@ QString field(const QList<QPair<QString, QString>>& fields, const QString& name)
     return QString();
 }
 
-}  // namespace
+} // namespace
 
-class TestGASender : public QObject {
+class TestGASender : public QObject
+{
     Q_OBJECT
 private:
     Sandbox* box_ = nullptr;
@@ -101,9 +103,8 @@ private slots:
         QList<QList<QPair<QString, QString>>> hits;
         for (const auto& request : sink_->requests())
             hits << formFields(request.body);
-        std::sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) {
-            return field(a, "ea") > field(b, "ea");
-        });
+        std::sort(hits.begin(), hits.end(),
+                  [](const auto& a, const auto& b) { return field(a, "ea") > field(b, "ea"); });
         QCOMPARE(names(hits[0]), (QStringList{"v", "tid", "cid", "t", "av", "ec", "ea", "el", "ev", "an"}));
         QCOMPARE(field(hits[0], "t"), QString("event"));
         QCOMPARE(field(hits[0], "ec"), QString("transfer"));

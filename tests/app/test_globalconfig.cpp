@@ -14,7 +14,8 @@
 #include "sandbox.h"
 #include "suites.h"
 
-namespace {
+namespace
+{
 
 // One start of the program as far as the settings are concerned.
 GlobalConfig* start()
@@ -57,9 +58,10 @@ QList<Flag> flags()
     };
 }
 
-}  // namespace
+} // namespace
 
-class TestGlobalConfig : public QObject {
+class TestGlobalConfig : public QObject
+{
     Q_OBJECT
 private slots:
     void cleanup() { GlobalConfig::cleanUp(); }
@@ -90,7 +92,7 @@ private slots:
         QVERIFY(config->getUpdateURL().startsWith("http://"));
         QVERIFY(config->getUpdateURL().endsWith("/desktop/osx/version.php"));
         QVERIFY(!config->containUserInfo());
-        QCOMPARE(config->getAddDeviceShareLinkFlag(), false);  // reset by the start
+        QCOMPARE(config->getAddDeviceShareLinkFlag(), false); // reset by the start
         for (const Flag& flag : flags())
             QVERIFY2(flag.get(config) == flag.fallback, flag.key);
     }
@@ -172,10 +174,14 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("both") << "u" << "p" << true;
-        QTest::newRow("no id") << "" << "p" << false;
-        QTest::newRow("no password") << "u" << "" << false;
-        QTest::newRow("neither") << "" << "" << false;
+        QTest::newRow("both") << "u"
+                              << "p" << true;
+        QTest::newRow("no id") << ""
+                               << "p" << false;
+        QTest::newRow("no password") << "u"
+                                     << "" << false;
+        QTest::newRow("neither") << ""
+                                 << "" << false;
     }
 
     void containUserInfo()
@@ -315,10 +321,14 @@ private slots:
     {
         QTest::addColumn<QString>("gecos");
         QTest::addColumn<QString>("profile");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("full name") << "Jane Doe" << "Jane Doe";
-        QTest::newRow("with details") << "Jane Doe,Room 4,555-1234," << "Jane Doe";
-        QTest::newRow("leading comma") << ",Room 4" << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("full name") << "Jane Doe"
+                                   << "Jane Doe";
+        QTest::newRow("with details") << "Jane Doe,Room 4,555-1234,"
+                                      << "Jane Doe";
+        QTest::newRow("leading comma") << ",Room 4"
+                                       << "";
     }
 
     void profileFromGecos()

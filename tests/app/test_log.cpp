@@ -15,10 +15,12 @@
 #include "sandbox.h"
 #include "suites.h"
 
-namespace {
+namespace
+{
 
 // Redirects this process's standard output into a file for its lifetime.
-class StdoutCapture {
+class StdoutCapture
+{
 public:
     explicit StdoutCapture(const QString& path) : path_(path)
     {
@@ -61,9 +63,10 @@ QStringList logFiles(const QString& dir)
     return QDir(dir).entryList({"snd_*.log"}, QDir::Files, QDir::Name);
 }
 
-}  // namespace
+} // namespace
 
-class TestLog : public QObject {
+class TestLog : public QObject
+{
     Q_OBJECT
 private slots:
     void cleanup()
@@ -98,14 +101,14 @@ private slots:
         const QString base = box.root() + "/snd";
         FileLog log(base, 30, 100);
         QVERIFY(log.open());
-        const QString first = QString("a").repeated(50);   // 22 + 50 + 2 = 74 bytes
-        const QString second = QString("b").repeated(10);  // 74 + 34 = 108 > 100
+        const QString first = QString("a").repeated(50);  // 22 + 50 + 2 = 74 bytes
+        const QString second = QString("b").repeated(10); // 74 + 34 = 108 > 100
         log.write(first);
         QVERIFY(!QFile::exists(base + "_1.log"));
         log.write(second);
         const QByteArray rotated = readFile(base + "_1.log");
         QVERIFY(rotated.contains(first.toUtf8()));
-        QVERIFY(rotated.contains(second.toUtf8()));  // the crossing line stays with its file
+        QVERIFY(rotated.contains(second.toUtf8())); // the crossing line stays with its file
         QVERIFY(QFile::exists(base + "_0.log"));
         QCOMPARE(QFileInfo(base + "_0.log").size(), 0);
         log.write("third");
@@ -120,7 +123,7 @@ private slots:
         FileLog log(base, 30, 40);
         QVERIFY(log.open());
         for (int i = 0; i < 100; ++i)
-            log.write(QString("line %1 padding padding").arg(i, 3, 10, QChar('0')));  // each line rotates
+            log.write(QString("line %1 padding padding").arg(i, 3, 10, QChar('0'))); // each line rotates
         log.close();
         QStringList expected;
         for (int n = 0; n < 30; ++n)
@@ -200,7 +203,8 @@ private slots:
         FileLogWriter::instance()->init();
         const QByteArray marker = "marker-" + QByteArray::number(kind) + (console ? "-c" : "-n");
         StdoutCapture capture(box.root() + "/stdout.txt");
-        Log::getLog(kind) << QString::fromLatin1(marker) << " " << "end\n";
+        Log::getLog(kind) << QString::fromLatin1(marker) << " "
+                          << "end\n";
         const QByteArray out = capture.take();
         QCOMPARE(out.contains(marker + " end\n"), onStdout);
         QCOMPARE(readFile(box.dataDir() + "/log/snd_0.log").contains(marker + " end\n\r\n"), inFile);

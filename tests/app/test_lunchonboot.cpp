@@ -4,7 +4,8 @@
 #include "sandbox.h"
 #include "suites.h"
 
-class TestLunchOnBoot : public QObject {
+class TestLunchOnBoot : public QObject
+{
     Q_OBJECT
 private slots:
     void onlyGnomeAndUnityGetAnEntry_data()
@@ -53,7 +54,7 @@ private slots:
         LunchOnBoot::instance()->set(false);
         QVERIFY(QFile::exists(path));
         QVERIFY(readFile(path).endsWith("X-GNOME-Autostart-enabled=false\n"));
-        QCOMPARE(readFile(path).count('\n'), 6);  // truncated, not appended
+        QCOMPARE(readFile(path).count('\n'), 6); // truncated, not appended
         QVERIFY(!LunchOnBoot::instance()->isSet());
         LunchOnBoot::instance()->set(true);
         QVERIFY(LunchOnBoot::instance()->isSet());

@@ -3,7 +3,8 @@
 #include "core/passwordencoder.h"
 #include "suites.h"
 
-class TestPasswordEncoder : public QObject {
+class TestPasswordEncoder : public QObject
+{
     Q_OBJECT
 private slots:
     void roundTrip_data()
@@ -13,7 +14,7 @@ private slots:
         QTest::newRow("ascii") << QString("hunter2");
         QTest::newRow("latin-1") << QString::fromUtf8("Pässwörd ÿ");
         QTest::newRow("control and nul") << QString::fromLatin1("a\0b\x01", 4);
-        QTest::newRow("long") << QString("x").repeated(700);  // key bytes wrap around
+        QTest::newRow("long") << QString("x").repeated(700); // key bytes wrap around
         QTest::newRow("korean") << QString::fromUtf8("비밀번호123");
         QTest::newRow("mixed") << QString::fromUtf8("é漢字😀");
     }
@@ -35,7 +36,7 @@ private slots:
         const QString encoded = encoder->encode(text);
         const QByteArray bytes = QByteArray::fromBase64(encoded.toLatin1());
         QCOMPARE(bytes.size(), text.size());
-        QCOMPARE(QString::fromLatin1(bytes.toBase64()), encoded);  // standard alphabet, padded
+        QCOMPARE(QString::fromLatin1(bytes.toBase64()), encoded); // standard alphabet, padded
         // The key depends on the position: equal characters give different bytes, each step
         // down by one.
         for (int i = 1; i < bytes.size(); ++i) {

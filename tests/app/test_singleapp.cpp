@@ -9,11 +9,13 @@
 #include "suites.h"
 #include "ui/mainwidget.h"
 
-namespace {
+namespace
+{
 const char* const kWelcome = "<font>Welcome To Trovanti!<br>Now You Can Send Files Across Any Platform.</font>";
 }
 
-class TestSingleApp : public QObject {
+class TestSingleApp : public QObject
+{
     Q_OBJECT
 private slots:
     void identity()
@@ -49,8 +51,10 @@ private slots:
                                 << QString::fromUtf8("Trovanti에 오신 것을 환영합니다!");
         QTest::newRow("japanese") << QLocale(QLocale::Japanese, QLocale::Japan) << "lang_ja.qm"
                                   << QString::fromUtf8("Trovantiへようこそ！");
-        QTest::newRow("english") << QLocale(QLocale::English, QLocale::UnitedStates) << "" << "Welcome To Trovanti!";
-        QTest::newRow("german") << QLocale(QLocale::German, QLocale::Germany) << "" << "Welcome To Trovanti!";
+        QTest::newRow("english") << QLocale(QLocale::English, QLocale::UnitedStates) << ""
+                                 << "Welcome To Trovanti!";
+        QTest::newRow("german") << QLocale(QLocale::German, QLocale::Germany) << ""
+                                << "Welcome To Trovanti!";
     }
 
     void translations()
@@ -86,7 +90,7 @@ private slots:
         window->showWindows();
         QVERIFY(!window->isMinimized());
         MainWidget::cleanUp();
-        MainWidget::cleanUp();  // safe twice
+        MainWidget::cleanUp(); // safe twice
     }
 
     void commandLineShapes_data()
@@ -96,22 +100,32 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("files");
         const QString p = "/usr/bin/trovanti";
-        QTest::newRow("none") << QStringList{p} << int(CommandLine::Default) << "" << "";
-        QTest::newRow("tray") << QStringList{p, "--tray"} << int(CommandLine::Tray) << "" << "";
-        QTest::newRow("console") << QStringList{p, "--console"} << int(CommandLine::Console) << "" << "";
-        QTest::newRow("schtasks") << QStringList{p, "--schtasks"} << int(CommandLine::Schtasks) << "" << "";
-        QTest::newRow("case matters") << QStringList{p, "--Tray"} << int(CommandLine::Default) << "" << "";
-        QTest::newRow("extra argument") << QStringList{p, "--tray", "x"} << int(CommandLine::Default) << "" << "";
+        QTest::newRow("none") << QStringList{p} << int(CommandLine::Default) << ""
+                              << "";
+        QTest::newRow("tray") << QStringList{p, "--tray"} << int(CommandLine::Tray) << ""
+                              << "";
+        QTest::newRow("console") << QStringList{p, "--console"} << int(CommandLine::Console) << ""
+                                 << "";
+        QTest::newRow("schtasks") << QStringList{p, "--schtasks"} << int(CommandLine::Schtasks) << ""
+                                  << "";
+        QTest::newRow("case matters") << QStringList{p, "--Tray"} << int(CommandLine::Default) << ""
+                                      << "";
+        QTest::newRow("extra argument") << QStringList{p, "--tray", "x"} << int(CommandLine::Default) << ""
+                                        << "";
         QTest::newRow("device files") << QStringList{p, "--device", "D1", "--files", "/a | /b"}
-                                      << int(CommandLine::DeviceFiles) << "D1" << "/a | /b";
-        QTest::newRow("any device") << QStringList{p, "--device", "*", "--files", "/a"}
-                                    << int(CommandLine::DeviceFiles) << "*" << "/a";
+                                      << int(CommandLine::DeviceFiles) << "D1"
+                                      << "/a | /b";
+        QTest::newRow("any device") << QStringList{p, "--device", "*", "--files", "/a"} << int(CommandLine::DeviceFiles)
+                                    << "*"
+                                    << "/a";
         QTest::newRow("four arguments") << QStringList{p, "--device", "D1", "--files"} << int(CommandLine::Default)
-                                        << "" << "";
+                                        << ""
+                                        << "";
         QTest::newRow("six arguments") << QStringList{p, "--device", "D1", "--files", "/a", "/b"}
-                                       << int(CommandLine::Default) << "" << "";
-        QTest::newRow("swapped") << QStringList{p, "--files", "/a", "--device", "D1"} << int(CommandLine::Default)
-                                 << "" << "";
+                                       << int(CommandLine::Default) << ""
+                                       << "";
+        QTest::newRow("swapped") << QStringList{p, "--files", "/a", "--device", "D1"} << int(CommandLine::Default) << ""
+                                 << "";
     }
 
     void commandLineShapes()
@@ -132,13 +146,18 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("files");
-        QTest::newRow("plain") << "D1>>/a|/b" << true << "D1" << "/a|/b";
-        QTest::newRow("empty parts") << ">>" << true << "" << "";
+        QTest::newRow("plain") << "D1>>/a|/b" << true << "D1"
+                               << "/a|/b";
+        QTest::newRow("empty parts") << ">>" << true << ""
+                                     << "";
         QTest::newRow("unicode") << QString::fromUtf8("*>>/home/ü/文件.txt") << true << "*"
                                  << QString::fromUtf8("/home/ü/文件.txt");
-        QTest::newRow("list with >>") << "D1>>/a>>b" << false << "" << "";
-        QTest::newRow("no separator") << "D1 /a" << false << "" << "";
-        QTest::newRow("empty") << "" << false << "" << "";
+        QTest::newRow("list with >>") << "D1>>/a>>b" << false << ""
+                                      << "";
+        QTest::newRow("no separator") << "D1 /a" << false << ""
+                                      << "";
+        QTest::newRow("empty") << "" << false << ""
+                               << "";
     }
 
     void fileMessages()
@@ -148,10 +167,10 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, files);
         const QStringList parts = text.split(">>");
-        const QByteArray bytes = parts.size() == 2 ? LocalIPCClient::fileMessage(parts[0], parts[1])
-                                                   : QByteArray(reinterpret_cast<const char*>(text.utf16()),
-                                                                text.size() * 2);
-        QCOMPARE(bytes.size(), text.size() * 2);  // UTF-16, no byte-order mark, no terminator
+        const QByteArray bytes = parts.size() == 2
+                                     ? LocalIPCClient::fileMessage(parts[0], parts[1])
+                                     : QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        QCOMPARE(bytes.size(), text.size() * 2); // UTF-16, no byte-order mark, no terminator
         QString gotDevice;
         QString gotFiles;
         QCOMPARE(LocalIPCServer::parseFileMessage(bytes, &gotDevice, &gotFiles), valid);

@@ -6,12 +6,14 @@
 #include "sandbox.h"
 #include "suites.h"
 
-namespace {
+namespace
+{
 
 const char* const kBanner = "------------V 3.6.19.1------------";
 
 // The real program as a child process in a sandbox, with its standard output collected.
-class AppProcess {
+class AppProcess
+{
 public:
     AppProcess(const Sandbox& box, const QStringList& args)
     {
@@ -88,9 +90,10 @@ int secondStart(const Sandbox& box, const QStringList& args)
     return second.finish();
 }
 
-}  // namespace
+} // namespace
 
-class TestSingleInstance : public QObject {
+class TestSingleInstance : public QObject
+{
     Q_OBJECT
 private slots:
     void secondStartForwardsShowAndFiles()
@@ -186,7 +189,8 @@ private slots:
         QStringList paths;
         for (int i = 0; i < 2500; ++i)
             paths << QString("/home/user/pictures/holiday/img_%1.jpg").arg(i, 5, 10, QChar('0'));
-        const QString list = paths.join(" | ");  // 110000 characters, 220000 bytes on the socket (one argument may not exceed 128 KiB)
+        const QString list =
+            paths.join(" | "); // 110000 characters, 220000 bytes on the socket (one argument may not exceed 128 KiB)
         QCOMPARE(secondStart(box, {"--device", "*", "--files", list}), 255);
         QVERIFY(first.waitFor("Send request for device \"*\": " + list + "\n"));
     }
@@ -222,7 +226,7 @@ private slots:
             crashed.process().kill();
             QVERIFY(crashed.process().waitForFinished(5000));
         }
-        QVERIFY(QFile::exists(box.runtimeDir() + "/trovantishowOn"));  // left behind
+        QVERIFY(QFile::exists(box.runtimeDir() + "/trovantishowOn")); // left behind
         AppProcess next(box, {"--console"});
         QVERIFY2(next.waitFor(kBanner), qPrintable(next.output()));
         QCOMPARE(secondStart(box, {}), 255);
@@ -234,7 +238,7 @@ private slots:
         Sandbox one;
         AppProcess first(one, {"--console"});
         QVERIFY(first.waitFor(kBanner));
-        Sandbox two;  // another runtime directory, as for another user
+        Sandbox two; // another runtime directory, as for another user
         AppProcess other(two, {"--console"});
         QVERIFY2(other.waitFor(kBanner), qPrintable(other.output()));
         QVERIFY(first.process().state() == QProcess::Running);
