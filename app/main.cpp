@@ -1,12 +1,23 @@
-#include <QApplication>
-#include <QLabel>
+#include "core/commandline.h"
+#include "core/singleappinstance.h"
+#include "core/startupsequence.h"
 
-// Placeholder window until the start-up sequence lands.
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QLabel label(QObject::tr("Trovanti"));
-    label.resize(320, 120);
-    label.show();
-    return app.exec();
+    auto* app = new SingleAppInstance(argc, argv);
+    const CommandLine commandLine(QCoreApplication::arguments());
+
+    if (!app->lock()) {
+        const int status = StartupSequence::forwardToRunningInstance(commandLine);
+        delete app;
+        return status;
+    }
+    if (!StartupSequence::startServices(commandLine)) {
+        delete app;
+        return 0;
+    }
+    const int status = StartupSequence::run(commandLine);
+    StartupSequence::shutdown();
+    delete app;
+    return status;
 }
