@@ -4,7 +4,8 @@
 
 // The per-user data directory under which the settings file, the database, the logs and the
 // caches live ($XDG_DATA_HOME/Kalvex/Trovanti). Not created here: each user makes its own part.
-class CachePath {
+class CachePath
+{
 public:
     static CachePath* instance();
     static void cleanUp();

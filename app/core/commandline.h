@@ -5,14 +5,15 @@
 
 // The start mode chosen by the command line. Arguments are compared exactly and only in the
 // shapes below; anything else is the default start.
-class CommandLine {
+class CommandLine
+{
 public:
     enum Mode {
-        Default,      // show the main window
-        Tray,         // "--tray": start hidden
-        Console,      // "--console": log to standard output, window hidden
-        Schtasks,     // "--schtasks": scheduled start, runs only on the very first start
-        DeviceFiles,  // "--device" ID "--files" LIST: send LIST to device ID ("*": any)
+        Default,     // show the main window
+        Tray,        // "--tray": start hidden
+        Console,     // "--console": log to standard output, window hidden
+        Schtasks,    // "--schtasks": scheduled start, runs only on the very first start
+        DeviceFiles, // "--device" ID "--files" LIST: send LIST to device ID ("*": any)
     };
 
     // args[0] is the program path.

@@ -5,7 +5,8 @@
 
 // A set of rotating log files: base + "_0.log" is written, base + "_<max-1>.log" is the oldest.
 // Not thread-safe; FileLogWriter serialises access.
-class FileLog {
+class FileLog
+{
 public:
     FileLog(const QString& basePath, int maxFiles, int maxSize);
     virtual ~FileLog();

@@ -8,7 +8,8 @@ class FileLog;
 // The process-wide file log: snd_0.log … snd_29.log under the data directory's "log" folder,
 // 2000000 bytes each, written only when the setting "FILELOG" is on. Lines may come from any
 // thread; one mutex keeps them whole and covers rotation.
-class FileLogWriter {
+class FileLogWriter
+{
 public:
     static FileLogWriter* instance();
     static void cleanUp();

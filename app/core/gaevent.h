@@ -3,7 +3,8 @@
 #include <QString>
 
 // One queued analytics event.
-class GAEvent {
+class GAEvent
+{
 public:
     GAEvent(const QString& category, const QString& action, const QString& label, const QString& value)
         : category_(category), action_(action), label_(label), value_(value)

@@ -29,8 +29,8 @@ void GASender::cleanUp()
 GASender::GASender() : trackingId_(QString::fromLatin1(kTrackingId)), network_(new QNetworkAccessManager(this))
 {
     collectUrl_ = qEnvironmentVariableIsSet("TROVANTI_ANALYTICS_URL")
-        ? QUrl(qEnvironmentVariable("TROVANTI_ANALYTICS_URL"))
-        : QUrl(QString::fromLatin1(Ostrel::Defaults::kAnalyticsUrl));
+                      ? QUrl(qEnvironmentVariable("TROVANTI_ANALYTICS_URL"))
+                      : QUrl(QString::fromLatin1(Ostrel::Defaults::kAnalyticsUrl));
     connect(&timer_, &QTimer::timeout, this, &GASender::onTimer);
     timer_.start(kIntervalMs);
 }

@@ -15,7 +15,8 @@ class QNetworkAccessManager;
 // threads) and posted in batches from the GUI thread every 10 seconds; screen views go at once.
 // The collection address is Ostrel::Defaults::kAnalyticsUrl unless the environment variable
 // TROVANTI_ANALYTICS_URL is set; an empty address turns analytics off (nothing is sent).
-class GASender : public QObject {
+class GASender : public QObject
+{
     Q_OBJECT
 public:
     static GASender* instance();

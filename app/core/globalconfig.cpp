@@ -60,7 +60,7 @@ void GlobalConfig::cleanUp()
 
 GlobalConfig::~GlobalConfig()
 {
-    delete settings_;  // writes pending changes
+    delete settings_; // writes pending changes
 }
 
 void GlobalConfig::init()
@@ -133,9 +133,18 @@ QString GlobalConfig::getProfile() const
     return defaultProfile();
 }
 
-void GlobalConfig::setProfile(const QString& value) { setText(kProfile, value); }
-QString GlobalConfig::getDeviceID() const { return text(kDeviceId); }
-void GlobalConfig::setDeviceID(const QString& value) { setText(kDeviceId, value); }
+void GlobalConfig::setProfile(const QString& value)
+{
+    setText(kProfile, value);
+}
+QString GlobalConfig::getDeviceID() const
+{
+    return text(kDeviceId);
+}
+void GlobalConfig::setDeviceID(const QString& value)
+{
+    setText(kDeviceId, value);
+}
 
 QString GlobalConfig::getDevicePassword() const
 {
@@ -147,9 +156,18 @@ void GlobalConfig::setDevicePassowrd(const QString& value)
     setText(kDevicePassword, PasswordEncoder::instance()->encode(value));
 }
 
-QString GlobalConfig::getUserID() const { return text(kUserId); }
-void GlobalConfig::setUserID(const QString& value) { setText(kUserId, value); }
-void GlobalConfig::removeUserID() { remove(kUserId); }
+QString GlobalConfig::getUserID() const
+{
+    return text(kUserId);
+}
+void GlobalConfig::setUserID(const QString& value)
+{
+    setText(kUserId, value);
+}
+void GlobalConfig::removeUserID()
+{
+    remove(kUserId);
+}
 
 QString GlobalConfig::getUserPassword() const
 {
@@ -161,7 +179,10 @@ void GlobalConfig::setUserPassword(const QString& value)
     setText(kUserPassword, PasswordEncoder::instance()->encode(value));
 }
 
-void GlobalConfig::removeUserPassword() { remove(kUserPassword); }
+void GlobalConfig::removeUserPassword()
+{
+    remove(kUserPassword);
+}
 
 QString GlobalConfig::getRecvPath() const
 {
@@ -171,31 +192,52 @@ QString GlobalConfig::getRecvPath() const
     return defaultRecvPath();
 }
 
-void GlobalConfig::setRecvPath(const QString& value) { setText(kRecvPath, value); }
+void GlobalConfig::setRecvPath(const QString& value)
+{
+    setText(kRecvPath, value);
+}
 
 QString GlobalConfig::getAPIUrl() const
 {
     return apiOverride_.isEmpty() ? text(kApiUrl, defaultAPIUrl()) : apiOverride_;
 }
 
-void GlobalConfig::setAPIUrl(const QString& value) { setText(kApiUrl, value); }
+void GlobalConfig::setAPIUrl(const QString& value)
+{
+    setText(kApiUrl, value);
+}
 
 QString GlobalConfig::getPushUrl() const
 {
     return pushOverride_.isEmpty() ? text(kPushUrl, defaultPushUrl()) : pushOverride_;
 }
 
-void GlobalConfig::setPushUrl(const QString& value) { setText(kPushUrl, value); }
-QString GlobalConfig::getUpdateURL() const { return text(kUpdateUrl, defaultUpdateURL()); }
+void GlobalConfig::setPushUrl(const QString& value)
+{
+    setText(kPushUrl, value);
+}
+QString GlobalConfig::getUpdateURL() const
+{
+    return text(kUpdateUrl, defaultUpdateURL());
+}
 
 QString GlobalConfig::getSelectFilePath() const
 {
     return text(kSelectFilePath, defaultSelectFilePath());
 }
 
-void GlobalConfig::setSelectFilePath(const QString& value) { setText(kSelectFilePath, value); }
-QString GlobalConfig::getLastPutUserName() const { return text(kLastUserPutName); }
-void GlobalConfig::setLastPutUserName(const QString& value) { setText(kLastUserPutName, value); }
+void GlobalConfig::setSelectFilePath(const QString& value)
+{
+    setText(kSelectFilePath, value);
+}
+QString GlobalConfig::getLastPutUserName() const
+{
+    return text(kLastUserPutName);
+}
+void GlobalConfig::setLastPutUserName(const QString& value)
+{
+    setText(kLastUserPutName, value);
+}
 
 QString GlobalConfig::getUUID()
 {
@@ -207,10 +249,22 @@ QString GlobalConfig::getUUID()
     return id;
 }
 
-QString GlobalConfig::getProxyUserName() const { return text(kProxyUserName); }
-void GlobalConfig::setProxyUserName(const QString& value) { setText(kProxyUserName, value); }
-QString GlobalConfig::getProxyPassword() const { return text(kProxyPassword); }
-void GlobalConfig::setProxyPassword(const QString& value) { setText(kProxyPassword, value); }
+QString GlobalConfig::getProxyUserName() const
+{
+    return text(kProxyUserName);
+}
+void GlobalConfig::setProxyUserName(const QString& value)
+{
+    setText(kProxyUserName, value);
+}
+QString GlobalConfig::getProxyPassword() const
+{
+    return text(kProxyPassword);
+}
+void GlobalConfig::setProxyPassword(const QString& value)
+{
+    setText(kProxyPassword, value);
+}
 
 void GlobalConfig::saveRawValue(const QString& name, const QString& value)
 {
@@ -246,44 +300,137 @@ QString GlobalConfig::defaultRecvPath()
     return path;
 }
 
-QString GlobalConfig::defaultSelectFilePath() { return QDir::homePath(); }
-QString GlobalConfig::defaultAPIUrl() { return QString::fromLatin1(Ostrel::Defaults::kApiUrl); }
-QString GlobalConfig::defaultPushUrl() { return QString::fromLatin1(Ostrel::Defaults::kPushUrl); }
+QString GlobalConfig::defaultSelectFilePath()
+{
+    return QDir::homePath();
+}
+QString GlobalConfig::defaultAPIUrl()
+{
+    return QString::fromLatin1(Ostrel::Defaults::kApiUrl);
+}
+QString GlobalConfig::defaultPushUrl()
+{
+    return QString::fromLatin1(Ostrel::Defaults::kPushUrl);
+}
 
 QString GlobalConfig::defaultUpdateURL()
 {
     return QString("http://127.0.0.1:%1/desktop/osx/version.php").arg(Ostrel::Defaults::kServicePort);
 }
 
-bool GlobalConfig::getOverWriteFlag() const { return flag(kOverWrite, false); }
-void GlobalConfig::setOverWriteFlag(bool on) { setFlag(kOverWrite, on); }
-bool GlobalConfig::getPreserveFileTimeFlag() const { return flag(kPreserveFileTime, true); }
-void GlobalConfig::setPreserveFileTimeFlag(bool on) { setFlag(kPreserveFileTime, on); }
-bool GlobalConfig::getDeskDiscoverableFlag() const { return flag(kDeskDiscover, true); }
-void GlobalConfig::setDeskDiscoverableFlag(bool on) { setFlag(kDeskDiscover, on); }
-bool GlobalConfig::getFirstStartedFlag() const { return flag(kFirstStarted, false); }
-void GlobalConfig::setFirstStartedFlag(bool on) { setFlag(kFirstStarted, on); }
-bool GlobalConfig::getNotiPopupFlag() const { return flag(kNotiPopup, true); }
-void GlobalConfig::setNotiPopupFlag(bool on) { setFlag(kNotiPopup, on); }
-bool GlobalConfig::getEnableFileLogFlag() const { return flag(kFileLog, false); }
-void GlobalConfig::setEnableFileLogFlag(bool on) { setFlag(kFileLog, on); }
-bool GlobalConfig::getEnableTrayFlag() const { return flag(kEnableTray, true); }
-void GlobalConfig::setEnableTrayFlag(bool on) { setFlag(kEnableTray, on); }
-bool GlobalConfig::getEnableContextFlag() const { return flag(kEnableContext, true); }
-void GlobalConfig::setEnableContextFlag(bool on) { setFlag(kEnableContext, on); }
-bool GlobalConfig::getUseIEProxy() const { return flag(kUseIEProxy, false); }
-void GlobalConfig::setUseIEProxy(bool on) { setFlag(kUseIEProxy, on); }
-bool GlobalConfig::getShareLinkTermsAccepted() const { return flag(kShareLinkTermsAccepted, false); }
-void GlobalConfig::setShareLinkTermsAccepted(bool on) { setFlag(kShareLinkTermsAccepted, on); }
-bool GlobalConfig::getAddDeviceShareLinkFlag() const { return flag(kAddDeviceShareLink, true); }
-void GlobalConfig::setAddDeviceShareLinkFlag(bool on) { setFlag(kAddDeviceShareLink, on); }
-bool GlobalConfig::getDontShowFirewallAsk() const { return flag(kDontShowFirewallAsk, false); }
-void GlobalConfig::setDontShowFirewallAsk(bool on) { setFlag(kDontShowFirewallAsk, on); }
-bool GlobalConfig::getFirstInitPeerDevTable() const { return flag(kFirstInitPeerDevTable, false); }
-void GlobalConfig::setFirstInitPeerDevTable(bool on) { setFlag(kFirstInitPeerDevTable, on); }
+bool GlobalConfig::getOverWriteFlag() const
+{
+    return flag(kOverWrite, false);
+}
+void GlobalConfig::setOverWriteFlag(bool on)
+{
+    setFlag(kOverWrite, on);
+}
+bool GlobalConfig::getPreserveFileTimeFlag() const
+{
+    return flag(kPreserveFileTime, true);
+}
+void GlobalConfig::setPreserveFileTimeFlag(bool on)
+{
+    setFlag(kPreserveFileTime, on);
+}
+bool GlobalConfig::getDeskDiscoverableFlag() const
+{
+    return flag(kDeskDiscover, true);
+}
+void GlobalConfig::setDeskDiscoverableFlag(bool on)
+{
+    setFlag(kDeskDiscover, on);
+}
+bool GlobalConfig::getFirstStartedFlag() const
+{
+    return flag(kFirstStarted, false);
+}
+void GlobalConfig::setFirstStartedFlag(bool on)
+{
+    setFlag(kFirstStarted, on);
+}
+bool GlobalConfig::getNotiPopupFlag() const
+{
+    return flag(kNotiPopup, true);
+}
+void GlobalConfig::setNotiPopupFlag(bool on)
+{
+    setFlag(kNotiPopup, on);
+}
+bool GlobalConfig::getEnableFileLogFlag() const
+{
+    return flag(kFileLog, false);
+}
+void GlobalConfig::setEnableFileLogFlag(bool on)
+{
+    setFlag(kFileLog, on);
+}
+bool GlobalConfig::getEnableTrayFlag() const
+{
+    return flag(kEnableTray, true);
+}
+void GlobalConfig::setEnableTrayFlag(bool on)
+{
+    setFlag(kEnableTray, on);
+}
+bool GlobalConfig::getEnableContextFlag() const
+{
+    return flag(kEnableContext, true);
+}
+void GlobalConfig::setEnableContextFlag(bool on)
+{
+    setFlag(kEnableContext, on);
+}
+bool GlobalConfig::getUseIEProxy() const
+{
+    return flag(kUseIEProxy, false);
+}
+void GlobalConfig::setUseIEProxy(bool on)
+{
+    setFlag(kUseIEProxy, on);
+}
+bool GlobalConfig::getShareLinkTermsAccepted() const
+{
+    return flag(kShareLinkTermsAccepted, false);
+}
+void GlobalConfig::setShareLinkTermsAccepted(bool on)
+{
+    setFlag(kShareLinkTermsAccepted, on);
+}
+bool GlobalConfig::getAddDeviceShareLinkFlag() const
+{
+    return flag(kAddDeviceShareLink, true);
+}
+void GlobalConfig::setAddDeviceShareLinkFlag(bool on)
+{
+    setFlag(kAddDeviceShareLink, on);
+}
+bool GlobalConfig::getDontShowFirewallAsk() const
+{
+    return flag(kDontShowFirewallAsk, false);
+}
+void GlobalConfig::setDontShowFirewallAsk(bool on)
+{
+    setFlag(kDontShowFirewallAsk, on);
+}
+bool GlobalConfig::getFirstInitPeerDevTable() const
+{
+    return flag(kFirstInitPeerDevTable, false);
+}
+void GlobalConfig::setFirstInitPeerDevTable(bool on)
+{
+    setFlag(kFirstInitPeerDevTable, on);
+}
 
-bool GlobalConfig::getLaunchOnBootFlag() const { return LunchOnBoot::instance()->isSet(); }
-void GlobalConfig::setLaunchOnBootFlag(bool on) { LunchOnBoot::instance()->set(on); }
+bool GlobalConfig::getLaunchOnBootFlag() const
+{
+    return LunchOnBoot::instance()->isSet();
+}
+void GlobalConfig::setLaunchOnBootFlag(bool on)
+{
+    LunchOnBoot::instance()->set(on);
+}
 
 int GlobalConfig::getRunCount() const
 {

@@ -9,7 +9,8 @@ class QSettings;
 // The user's settings and the device's and account's credentials, one INI file
 // ("config/config.ini" under the data directory). Getters read the file anew with a fixed
 // default; setters write at once. GUI thread only, except the console flag.
-class GlobalConfig {
+class GlobalConfig
+{
 public:
     static GlobalConfig* instance();
     static void cleanUp();

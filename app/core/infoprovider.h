@@ -3,7 +3,8 @@
 #include <QString>
 
 // The application version and the operating-system version, for banners, requests and analytics.
-class InfoProvider {
+class InfoProvider
+{
 public:
     static InfoProvider* instance();
     static void cleanUp();

@@ -5,7 +5,8 @@
 
 // A second start's messages to the running instance. Fire and forget: nothing is acknowledged
 // and a failed connection is silent.
-class LocalIPCClient : public QObject {
+class LocalIPCClient : public QObject
+{
     Q_OBJECT
 public:
     static LocalIPCClient* instance();

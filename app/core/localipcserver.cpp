@@ -12,7 +12,8 @@ const char* const LocalIPCServer::kFileName = "trovantifile";
 
 LocalIPCServer* LocalIPCServer::instance_ = nullptr;
 
-namespace {
+namespace
+{
 
 // A peer that has already gone never emits disconnected() again; release such sockets here.
 struct ReleaseWhenClosed {
@@ -24,7 +25,7 @@ struct ReleaseWhenClosed {
     }
 };
 
-}  // namespace
+} // namespace
 
 LocalIPCServer* LocalIPCServer::instance()
 {

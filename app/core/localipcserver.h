@@ -8,7 +8,8 @@ class QLocalSocket;
 
 // Receives a second start's requests on the local sockets "trovantishowOn" and "trovantifile"
 // (Unix-domain sockets in the user's runtime directory) and hands them on as signals.
-class LocalIPCServer : public QObject {
+class LocalIPCServer : public QObject
+{
     Q_OBJECT
 public:
     static LocalIPCServer* instance();

@@ -6,7 +6,8 @@
 //   Log::getLog(Log::File) << "text\n";
 // Kind File goes to the rotating log files, Console to standard output (only with "--console"),
 // Both to both. Callers put their own line breaks into the text.
-class Log {
+class Log
+{
 public:
     enum LogType { File = 0, Console = 1, Both = 2 };
 

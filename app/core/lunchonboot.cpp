@@ -47,8 +47,8 @@ void LunchOnBoot::set(bool on) const
                                        "Name=Trovanti\n"
                                        "Exec=/usr/bin/trovanti --tray\n"
                                        "X-GNOME-Autostart-Delay=5\n"
-                                       "X-GNOME-Autostart-enabled=")
-        + (on ? "true" : "false") + "\n";
+                                       "X-GNOME-Autostart-enabled=") +
+                            (on ? "true" : "false") + "\n";
     file.write(text);
 }
 

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The desktop autostart entry "trovanti.desktop" (GNOME and Unity only).
-class LunchOnBoot {
+class LunchOnBoot
+{
 public:
     static LunchOnBoot* instance();
     static void cleanUp();

@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-namespace {
+namespace
+{
 
 constexpr unsigned char kSeed = 0xA7;
 // Texts with characters beyond U+00FF cannot be stored one byte per character; they are stored
@@ -21,7 +22,7 @@ QByteArray scramble(QByteArray bytes)
     return bytes;
 }
 
-}  // namespace
+} // namespace
 
 PasswordEncoder* PasswordEncoder::instance_ = nullptr;
 

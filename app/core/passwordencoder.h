@@ -4,7 +4,8 @@
 
 // Scrambles the stored passwords so that they do not stand in the settings file as plain text.
 // This is obfuscation, not encryption.
-class PasswordEncoder {
+class PasswordEncoder
+{
 public:
     static PasswordEncoder* instance();
     static void cleanUp();

@@ -12,14 +12,15 @@
 SingleAppInstance* SingleAppInstance::instance_ = nullptr;
 QString SingleAppInstance::robotoFontFamilies;
 
-namespace {
+namespace
+{
 
 QString runtimePath(const QString& name)
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + "/" + name;
 }
 
-}  // namespace
+} // namespace
 
 SingleAppInstance::SingleAppInstance(int& argc, char** argv)
     : QApplication(argc, argv), sharedMemory_(QStringLiteral("trovanti")), liveLock_(runtimePath("trovanti.lock"))
@@ -27,7 +28,7 @@ SingleAppInstance::SingleAppInstance(int& argc, char** argv)
     // The segment's native key lives in the user's runtime directory, so the lock is per user
     // (a key file in the shared /tmp would let one user's instance block everybody else).
     sharedMemory_.setNativeKey(runtimePath("trovanti"));
-    liveLock_.setStaleLockTime(0);  // stale only when the owning process is gone
+    liveLock_.setStaleLockTime(0); // stale only when the owning process is gone
     instance_ = this;
     setWindowIcon(QIcon(":resource/common/application.ico"));
     setAppInfo();

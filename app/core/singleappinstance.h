@@ -9,7 +9,8 @@
 class NativeEventFilter;
 
 // The application object: identity, fonts, translation, and the once-per-user lock.
-class SingleAppInstance : public QApplication {
+class SingleAppInstance : public QApplication
+{
     Q_OBJECT
 public:
     SingleAppInstance(int& argc, char** argv);

@@ -40,9 +40,8 @@ bool StartupSequence::startServices(const CommandLine& commandLine)
     // The history database and then the task manager (API key, engine log and analytics hooks,
     // local device information) start here, in that order.
     LocalIPCServer::instance()->init();
-    QObject::connect(LocalIPCServer::instance(), &LocalIPCServer::showOnRequested, [] {
-        MainWidget::instance()->showWindows();
-    });
+    QObject::connect(LocalIPCServer::instance(), &LocalIPCServer::showOnRequested,
+                     [] { MainWidget::instance()->showWindows(); });
     QObject::connect(LocalIPCServer::instance(), &LocalIPCServer::filesRequested, &StartupSequence::handOverFiles);
     // The tray icon is created here.
     GASender::instance()->init();
@@ -99,7 +98,7 @@ void StartupSequence::shutdown()
     // NotificationSQLManager, notification table printer, PeerDevSQLManager, peer device table
     // printer, SQL (closes the database), update checker
     FileLogWriter::cleanUp();
-    GlobalConfig::cleanUp();  // writes the settings file
+    GlobalConfig::cleanUp(); // writes the settings file
     // text pixmap maker, thumbnail provider, send file adder
     CachePath::cleanUp();
     // time format provider, safe closer

@@ -5,7 +5,8 @@ class QString;
 
 // The fixed start-up and shutdown orders of the application's services, and the start modes.
 // Services that are added later take their place in the lists in startupsequence.cpp.
-class StartupSequence {
+class StartupSequence
+{
 public:
     // A second start: forwards its command line to the running instance. Returns the status to
     // exit with (-1).

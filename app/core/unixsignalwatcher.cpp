@@ -12,7 +12,8 @@
 int UnixSignalWatcher::fds_[2] = {-1, -1};
 UnixSignalWatcher* UnixSignalWatcher::instance_ = nullptr;
 
-namespace {
+namespace
+{
 const int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 }
 

@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP (session logout, Ctrl-C, kill) into a normal end of the
 // event loop, so the shutdown sequence still writes the settings and closes the database.
-class UnixSignalWatcher : public QObject {
+class UnixSignalWatcher : public QObject
+{
     Q_OBJECT
 public:
     static UnixSignalWatcher* instance();

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Whether a folder may be written by the user (receive folder, settings dialog).
-class WritablePathChecker {
+class WritablePathChecker
+{
 public:
     static WritablePathChecker* instance();
     static void cleanUp();

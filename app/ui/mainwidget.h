@@ -6,7 +6,8 @@ class QLabel;
 
 // The one main window. For now it shows the welcome page; the device list and room panes take
 // their place beside it.
-class MainWidget : public QWidget {
+class MainWidget : public QWidget
+{
     Q_OBJECT
 public:
     static MainWidget* instance(QWidget* parent = nullptr);
