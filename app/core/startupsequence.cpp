@@ -16,6 +16,8 @@
 #include "core/passwordencoder.h"
 #include "core/unixsignalwatcher.h"
 #include "core/writablepathchecker.h"
+#include "task/authtoken.h"
+#include "task/taskmanager.h"
 #include "ui/mainwidget.h"
 
 int StartupSequence::forwardToRunningInstance(const CommandLine& commandLine)
@@ -39,6 +41,7 @@ bool StartupSequence::startServices(const CommandLine& commandLine)
     FileLogWriter::instance()->init();
     // The history database and then the task manager (API key, engine log and analytics hooks,
     // local device information) start here, in that order.
+    TaskManager::instance()->init();
     LocalIPCServer::instance()->init();
     QObject::connect(LocalIPCServer::instance(), &LocalIPCServer::showOnRequested,
                      [] { MainWidget::instance()->showWindows(); });
@@ -89,7 +92,10 @@ void StartupSequence::shutdown()
     // database; everything that may still log goes before the file log; the settings go last
     // of those three.
     MainWidget::cleanUp();
-    // tray icon creator, task manager, auth token, transfer file maker
+    // tray icon creator
+    TaskManager::cleanUp();
+    AuthToken::cleanUp();
+    // transfer file maker
     InfoProvider::cleanUp();
     LunchOnBoot::cleanUp();
     PasswordEncoder::cleanUp();

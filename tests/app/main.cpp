@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     SingleAppInstance app(argc, argv);
     int failed = 0;
     for (auto run : {runGlobalConfigTests, runPasswordEncoderTests, runLunchOnBootTests, runLogTests, runGASenderTests,
-                     runSingleAppTests, runSingleInstanceTests})
+                     runSingleAppTests, runSingleInstanceTests, runTaskOptionTests, runTaskManagerTests,
+                     runTaskProxyTests})
         failed += run(argc, argv) != 0 ? 1 : 0;
     return failed;
 }

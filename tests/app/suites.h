@@ -8,3 +8,6 @@ int runLogTests(int argc, char** argv);
 int runGASenderTests(int argc, char** argv);
 int runSingleAppTests(int argc, char** argv);
 int runSingleInstanceTests(int argc, char** argv);
+int runTaskOptionTests(int argc, char** argv);
+int runTaskManagerTests(int argc, char** argv);
+int runTaskProxyTests(int argc, char** argv);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "task/repeaterbase.h"
+
+// Relays the finish and error signals to the receiver's recvSigFinish and recvSigError.
+class RepeaterDelKey : public RepeaterBase {
+    Q_OBJECT
+public:
+    explicit RepeaterDelKey(QObject* receiver) : RepeaterBase(receiver) {}
+    RepeaterBase* clone() const override { return new RepeaterDelKey(receiver()); }
+};
