@@ -246,11 +246,12 @@ TEST_F(ServiceTasks, PushedKeyWakesTheListenerAndCancelEndsItsWait)
     listener.setAuthTokenValue(&receiver.token);
     listener.setOptionValues(&receiver.option);
     listener.setCallback([&](int state, int detail, const void* data) {
-        recorder.add(state, detail);
+        // Recorded after the payload is stored: the test reads the list as soon as the recorder sees the event.
         if (state == 100) {
             std::lock_guard<std::mutex> lock(mutex);
             notifications.emplace_back(detail, *static_cast<const std::wstring*>(data));
         }
+        recorder.add(state, detail);
     });
     listener.start();
     // Push only once the listener is parked in its long poll, so the push is what wakes it: the service
