@@ -280,6 +280,8 @@ void DownloadTask::setFilePath()
             progress(STATE_ERROR, ERROR_FILE_UNSAFE_NAME, static_cast<FileState*>(record));
             continue;
         }
+        // The selection speaks of the sender's names, not of the de-duplicated ones.
+        const std::wstring original = record->name;
         std::wstring target = joinPath(dir, record->name);
         bool present = false;
         if (resume_ && File::exists(target) && !isSymlink(target) && File::size(target) == record->size) {
@@ -297,7 +299,7 @@ void DownloadTask::setFilePath()
         // A link at the temporary name is not ours; writing through it could land anywhere.
         if (isSymlink(record->tempPath))
             File::remove(record->tempPath);
-        if (checkExcludingFile(record->name))
+        if (checkExcludingFile(original))
             record->skip = true;
         if (present && !record->skip)
             File::rename(target, record->tempPath);
