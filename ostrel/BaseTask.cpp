@@ -213,6 +213,12 @@ void BaseTask::progress(int state, int detail, const void* data)
     queueCond_.notify_one();
 }
 
+bool BaseTask::hasPendingEvents()
+{
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    return !events_.empty();
+}
+
 void BaseTask::eventLoop(std::uint64_t generation)
 {
     std::unique_lock<std::mutex> lock(queueMutex_);

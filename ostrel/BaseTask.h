@@ -116,6 +116,8 @@ protected:
     void sleep(int seconds);
     bool checkApiKey();
     bool isCancelled() const { return cancel_; }
+    // True while events wait for delivery (progress reports are dropped then, so the queue stays short).
+    bool hasPendingEvents();
     std::int64_t startTime() const { return startTime_; }
 
     ServerInfo serverInfo_;
