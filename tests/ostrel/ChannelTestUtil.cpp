@@ -1,5 +1,8 @@
 #include "ChannelTestUtil.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -269,6 +272,17 @@ ServerScope::~ServerScope()
 std::string ServerScope::url(const std::string& path) const
 {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+Ostrel::Transfer::ReadFunction memoryReader(const std::string& data)
+{
+    return [&data](char* buffer, unsigned long offset, unsigned long length) -> long {
+        if (offset >= data.size())
+            return 0;
+        const size_t n = std::min<size_t>(length, data.size() - offset);
+        std::memcpy(buffer, data.data() + offset, n);
+        return static_cast<long>(n);
+    };
 }
 
 }  // namespace ChannelTest

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "ostrel/Transfer.h"
+
 namespace ChannelTest {
 
 // Deterministic, position-dependent bytes so misplaced data shows.
@@ -55,6 +57,9 @@ private:
     mutable std::mutex mutex_;
     std::vector<Request> requests_;
 };
+
+// Serves the bytes of data (which must outlive the reader) at the offsets asked for.
+Ostrel::Transfer::ReadFunction memoryReader(const std::string& data);
 
 std::string httpReply(int status, const std::string& body, const std::vector<std::string>& headers = {});
 

@@ -24,17 +24,6 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-Transfer::ReadFunction memoryReader(const std::string& data)
-{
-    return [&data](char* buffer, unsigned long offset, unsigned long length) -> long {
-        if (offset >= data.size())
-            return 0;
-        const size_t n = std::min<size_t>(length, data.size() - offset);
-        memcpy(buffer, data.data() + offset, n);
-        return static_cast<long>(n);
-    };
-}
-
 struct Events {
     std::mutex mutex;
     std::vector<std::pair<Transfer::EventType, unsigned long>> list;

@@ -25,17 +25,6 @@ using namespace ChannelTest;
 
 namespace {
 
-Transfer::ReadFunction memoryReader(const std::string& data)
-{
-    return [&data](char* buffer, unsigned long offset, unsigned long length) -> long {
-        if (offset >= data.size())
-            return 0;
-        const size_t n = std::min<size_t>(length, data.size() - offset);
-        memcpy(buffer, data.data() + offset, n);
-        return static_cast<long>(n);
-    };
-}
-
 // Stores PUT bytes in memory at their offsets.
 struct MemorySink {
     std::mutex mutex;
