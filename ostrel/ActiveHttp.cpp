@@ -183,14 +183,18 @@ int onProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ulto
     if (r->channel->isCancelled())
         return 1;
     const bool upload = r->read != nullptr;
-    const curl_off_t now = upload ? ulnow : dlnow;
-    const curl_off_t total = upload ? ultotal : dltotal;
+    // A download reports the bytes stored in the file, not the bytes that arrived: an error page or
+    // a refused answer must never count towards the file.
+    const curl_off_t now = upload ? ulnow : static_cast<curl_off_t>(r->position - r->offset);
+    const curl_off_t total = upload ? ultotal : 0;
     if (now != r->lastReported) {
         r->lastReported = now;
         r->channel->progress(r->url, static_cast<unsigned long>(r->offset + static_cast<uint64_t>(now)),
                              total > 0 ? static_cast<unsigned long>(total) : static_cast<unsigned long>(r->size),
                              Transfer::EVENT_PROGRESS);
     }
+    (void)dltotal;
+    (void)dlnow;
     return 0;
 }
 
@@ -293,9 +297,11 @@ bool ActiveHttp::send(const ReadFunction& read, unsigned long offset, unsigned l
 
     progress(url, offset, size, EVENT_START);
     const long status = requestPerform(r);
-    progress(url, static_cast<unsigned long>(r.position), size, EVENT_FINISH);
+    const bool ok = status == 200 && r.position == size;
+    // Bytes the peer did not accept are not delivered, however many of them went out.
+    progress(url, ok ? static_cast<unsigned long>(r.position) : offset, size, EVENT_FINISH);
     curl_slist_free_all(headers);
-    return status == 200 && r.position == size;
+    return ok;
 }
 
 long ActiveHttp::requestPerform(Request& r)
@@ -329,7 +335,8 @@ long ActiveHttp::requestPerform(Request& r)
             break;
         }
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        if (elapsed > 10000 || attempt >= 20)
+        const int budget = retryTime();
+        if (budget <= 0 || elapsed > budget || attempt >= 20)
             break;
         const auto pause = std::chrono::milliseconds(attempt <= 5 ? 200 : 1000);
         const auto until = Clock::now() + pause;

@@ -21,6 +21,7 @@ bool ActiveMultiHttp::action(unsigned long n)
     auto worker = [&] {
         // One sub-channel per connection slot, reused from file to file so its connection stays open.
         ActiveHttp sub;
+        sub.setRetryTime(retryTime());
         {
             std::lock_guard<std::mutex> lock(mutex_);
             running_.insert(&sub);
@@ -60,6 +61,7 @@ bool ActiveMultiHttp::action(unsigned long n)
 bool ActiveMultiHttp::transfer(const FileInfo& file)
 {
     ActiveHttp sub;
+    sub.setRetryTime(retryTime());
     {
         std::lock_guard<std::mutex> lock(mutex_);
         running_.insert(&sub);

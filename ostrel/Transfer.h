@@ -14,6 +14,7 @@ namespace Ostrel {
 class Transfer {
 public:
     enum EventType { EVENT_START = 0, EVENT_PROGRESS = 1, EVENT_FINISH = 2 };
+    static constexpr int kDefaultRetryTime = 10000;
 
     // Fills buffer with up to length bytes from offset; a result below 1 means failure or end.
     using ReadFunction = std::function<long(char* buffer, unsigned long offset, unsigned long length)>;
@@ -36,6 +37,10 @@ public:
     virtual bool isConnectError() const { return false; }
     virtual bool isFileError() const { return false; }
     virtual void setTransferSpeedLimit(unsigned long bytesPerSecond);
+    // How long a failed request is retried, in milliseconds (ten seconds unless changed; 0 allows a
+    // single attempt). Tests of the pass loop shorten it so a failed pass does not take ten seconds.
+    void setRetryTime(int milliseconds) { retryTime_ = milliseconds; }
+    int retryTime() const { return retryTime_.load(); }
     virtual void progress(const std::string& url, unsigned long position, unsigned long total, EventType kind);
 
     // Installed by the owning task before each pass; runs on whatever thread moves the bytes.
@@ -59,6 +64,7 @@ protected:
 
 private:
     std::atomic<uint64_t> speedLimit_{0};
+    std::atomic<int> retryTime_{kDefaultRetryTime};
     mutable std::mutex mutex_;
     std::map<std::string, int> openFiles_;
     ProgressFunction callback_;

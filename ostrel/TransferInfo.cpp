@@ -213,6 +213,7 @@ std::string TransferInfo::readReply(const std::string& path, const char* state, 
         else
             channel.reset(new ActiveHttp());
         channel->setTransferSpeedLimit(speedLimit_);
+        channel->setRetryTime(channelRetryTime_);
         std::lock_guard<std::mutex> lock(channelMutex_);
         channel_ = std::move(channel);
         if (cancelled_)

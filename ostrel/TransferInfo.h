@@ -13,10 +13,9 @@
 
 #include "ostrel/AuthTokenValue.h"
 #include "ostrel/ServerInfo.h"
+#include "ostrel/Transfer.h"
 
 namespace Ostrel {
-
-class Transfer;
 
 // One transfer session with the service's file server about one key: each report tells the file
 // server this device's state and files, each reply says what to do next and where the bytes go.
@@ -57,6 +56,9 @@ public:
     void addBlackList(const std::string& url);
     void completedFile(const std::wstring& name);
     void setTransferSpeedLimit(unsigned long bytesPerSecond);
+    // Retry time handed to every channel this session creates (see Transfer::setRetryTime).
+    void setChannelRetryTime(int milliseconds) { channelRetryTime_ = milliseconds; }
+    int channelRetryTime() const { return channelRetryTime_; }
     void cancel();
     // Waits one second at a time, at most `seconds`, stopping early once cancelled.
     void sleep(int seconds) const;
@@ -102,6 +104,7 @@ protected:
     bool peerFailed_ = false;
     std::set<std::string> blackList_;
     std::atomic<unsigned long> speedLimit_{0};
+    int channelRetryTime_ = Transfer::kDefaultRetryTime;
     std::string networkType_;
     std::string peerDeviceId_;
     bool started_ = false;

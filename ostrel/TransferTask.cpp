@@ -135,8 +135,9 @@ bool TransferTask::IsTransferComplete() const
 {
     if (files_.empty())
         return false;
+    // A file counts once its finish work was done; bytes counted on the way are no proof.
     for (const auto* record : files_)
-        if (!record->isComplete() && !record->skip)
+        if (!record->skip && !(record->isComplete() && record->finished))
             return false;
     return true;
 }
@@ -156,6 +157,7 @@ int TransferTask::updateServer()
         session->taskTime = startTime();
         session->apiKey = apiKey();
         session->setParallel(parallelWish_);
+        session->setChannelRetryTime(channelRetryTime_);
     }
     NetworkInfo network;
     bool ok;
@@ -342,14 +344,17 @@ void TransferTask::transferEvent(TransferInfo* session, const std::string& url, 
         record->transferred = position;
     int detail;
     if (kind == Transfer::EVENT_FINISH) {
-        if (record->isComplete() || record->skip) {
+        // Only the channel's final position says the file arrived; progress seen on the way (a body
+        // that went out but was refused) does not finish it.
+        const bool done = record->skip || (position >= record->size && record->isComplete());
+        if (done) {
             for (auto& file : session->remoteFiles())
                 if (file.url == url)
                     file.completed = true;
         }
         if (record->finished)
             return;
-        if (record->isComplete() || record->skip) {
+        if (done) {
             finishTransferFile(*record);
             record->finished = true;
         }

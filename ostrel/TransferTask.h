@@ -84,6 +84,11 @@ public:
 
     bool IsTransferComplete() const;
 
+    // How long the channels retry a failed file request before the pass counts as failed, in
+    // milliseconds; ten seconds by default, 0 allows one attempt. Set before start (tests use it to
+    // run many failed passes quickly).
+    void setChannelRetryTime(int milliseconds) { channelRetryTime_ = milliseconds; }
+
 protected:
     void run() override;
     int updateServer() override;
@@ -121,6 +126,7 @@ protected:
     std::atomic<bool> fileListReported_{false};
     std::atomic<bool> taskCancelled_{false};
     std::string peerDeviceIdValue_;
+    int channelRetryTime_ = Transfer::kDefaultRetryTime;
 
 private:
     void syncFileStates();
