@@ -69,6 +69,12 @@ DownloadTask::DownloadTask(const std::wstring& key, const std::vector<std::wstri
     key_ = key;
 }
 
+DownloadTask::~DownloadTask()
+{
+    cancel();
+    wait();
+}
+
 std::string DownloadTask::stateToString(int code)
 {
     switch (code) {

@@ -33,6 +33,8 @@ public:
     DownloadTask(const std::wstring& key, const std::wstring& directory);
     DownloadTask(TransferInfo& session, const std::wstring& key, const std::wstring& directory);
     DownloadTask(const std::wstring& key, const std::vector<std::wstring>& selected, const std::wstring& pattern);
+    // Stops a run still in progress before the members it uses are gone.
+    ~DownloadTask() override;
 
     std::string stateToString(int code) override;
     boost::any getValue(int key) override;

@@ -50,6 +50,11 @@ TransferTask::TransferTask(TransferInfo& mainSession)
 
 TransferTask::~TransferTask()
 {
+    // The last stop for a run still in progress: the channels are cancelled (the base destructor
+    // would only raise the task's flag, leaving a channel retrying) and the run is over before the
+    // records and sessions go. Concrete tasks do the same in their own destructors.
+    cancel();
+    BaseTask::wait();
     for (auto* record : files_)
         delete record;
 }

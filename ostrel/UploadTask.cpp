@@ -79,8 +79,9 @@ UploadTask::UploadTask(const std::vector<std::wstring>& paths, Mode mode, const 
 
 UploadTask::~UploadTask()
 {
-    if (thumbnailThread_.joinable())
-        thumbnailThread_.join();
+    // A run still in progress is stopped before the members it uses are gone.
+    cancel();
+    wait();
 }
 
 std::string UploadTask::stateToString(int code)

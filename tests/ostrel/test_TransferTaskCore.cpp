@@ -594,6 +594,40 @@ TEST_F(TransferTaskCore, CancelDuringAPassEndsPromptly)
     }
 }
 
+// An owner that drops a running task without cancel and wait: the pass stops at once (the channel
+// would otherwise keep retrying its ten seconds) and nothing runs on in freed memory.
+TEST_F(TransferTaskCore, DestroyingARunningTaskStopsItsPass)
+{
+    const std::string src = temp.file("d.bin");
+    writeFile(src, randomBytes(2000, 18));
+    for (const bool send : {false, true}) {
+        SCOPED_TRACE(send ? "send" : "receive");
+        server.clearRequests();
+        const std::string path = send ? "/u/d" : "/f/d";
+        server.answer(path, HttpAnswer(500, kErrorPage));
+        replies(send ? "/file/v1/send" : "/file/v1/recv", {reply("transfer", {{"d.bin", 2000, server.url(path)}})});
+        Recorder recorder;
+        std::unique_ptr<TransferTask> task;
+        if (send)
+            task.reset(new UploadTask({fromUtf8(src)}, TransferTask::MODE_UPLOAD));
+        else
+            task.reset(new DownloadTask(L"111111", option.downloadPath));
+        useTestApiKey();
+        task->setAuthTokenValue(&token);
+        task->setOptionValues(&option);  // the channel's own retry time stays
+        recorder.attach(*task);
+        task->start();
+        for (int i = 0; i < 500 && server.count(path) < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GE(server.count(path), 2u);  // the channel is retrying
+        const auto begin = std::chrono::steady_clock::now();
+        task.reset();
+        const auto took = std::chrono::steady_clock::now() - begin;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 3000);
+        EXPECT_EQ(recorder.outcome(), EventList({kCancelled}));
+    }
+}
+
 // The finish summary: file count, total size and the types, lower-cased, the empty one first.
 TEST_F(TransferTaskCore, AnalyticsSummaryOfASend)
 {
