@@ -70,7 +70,25 @@ std::string withoutDashes(const std::string& text)
 
 }  // namespace
 
-DownloadLinkSharingTask::LSTransferInfo::LSTransferInfo() : TransferInfo(false) {}
+namespace {
+// A partner that stops answering must not hold the task forever.
+constexpr int kPartnerRequestTimeout = 60;
+
+bool isHttpUrl(const std::string& url)
+{
+    std::string scheme = url.substr(0, url.find("://"));
+    for (auto& c : scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return url.find("://") != std::string::npos && (scheme == "http" || scheme == "https");
+}
+}  // namespace
+
+DownloadLinkSharingTask::LSTransferInfo::LSTransferInfo() : TransferInfo(false)
+{
+    timeout = kPartnerRequestTimeout;
+    // A cancel that lands just before a request starts still stops it.
+    ownerCancelFlag = &cancelled_;
+}
 
 std::string DownloadLinkSharingTask::LSTransferInfo::partnerURL() const
 {
@@ -224,6 +242,14 @@ bool DownloadLinkSharingTask::LSTransferInfo::fetchDownloadList(const std::wstri
         return false;
 
     const Json::Value& contents = reply["contents"];
+    // The byte channel would follow any scheme it knows, local files included.
+    for (const auto& item : contents) {
+        const std::string url = getJsonValue(item, "original", "");
+        if (!isHttpUrl(url)) {
+            debugLog(format("partner file URL refused: %1%\n", url));
+            return false;
+        }
+    }
     const std::vector<RemoteFile> previous = remoteFiles_;
     remoteFiles_.assign(contents.size(), RemoteFile());
     for (Json::ArrayIndex i = 0; i < contents.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include <boost/any.hpp>
 #include <boost/filesystem.hpp>
@@ -439,6 +440,50 @@ TEST_F(ScriptedLinkSharing, RetryPassFetchesAFreshListAndKeepsFinishedFiles)
     EXPECT_EQ(server.count("/f/1"), 2u);
 }
 
+TEST_F(ScriptedLinkSharing, FileUrlsOtherThanHttpAreNotFollowed)
+{
+    presetPrefs(server.url(""));
+    TempDir secret;
+    writeFile(secret.file("secret.txt"), "local secret");
+    Json::Value reply(Json::objectValue);
+    reply["rcode"] = "0000000000";
+    Json::Value item(Json::objectValue);
+    item["name"] = "copy.txt";
+    item["original"] = "file://" + secret.file("secret.txt");
+    item["size"] = 12;
+    reply["contents"].append(item);
+    server.answer("/download/K77", {200, reply.toStyledString()});
+    DownloadLinkSharingTask task(L"K77", fromUtf8(receiveDir));
+    const EventList outcome = run(task);
+    ASSERT_FALSE(outcome.empty());
+    EXPECT_EQ(outcome.back(), std::make_pair(1, 259));
+    EXPECT_FALSE(recorder.has(100, TransferTask::TRANSFERRING_START_NEW_FILE));
+    EXPECT_TRUE(listTree(receiveDir).empty());
+}
+
+TEST_F(ScriptedLinkSharing, CancelWhileThePartnerStallsEndsPromptly)
+{
+    presetPrefs(server.url(""));
+    server.answer("/download/K77", {200, contents(files, server), 20000});
+    DownloadLinkSharingTask task(L"K77", fromUtf8(receiveDir));
+    useTestApiKey();
+    task.setAuthTokenValue(&token);
+    task.setOptionValues(&option);
+    recorder.attach(task);
+    task.start();
+    for (int i = 0; i < 300 && server.count("/download/K77") == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(server.count("/download/K77"), 1u);
+    const auto before = std::chrono::steady_clock::now();
+    task.cancel();
+    task.wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    const EventList expected = {{1, 258}};
+    EXPECT_EQ(recorder.outcome(), expected);
+    EXPECT_EQ(server.count("/download/K77"), 1u);
+    EXPECT_TRUE(listTree(receiveDir).empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // End to end against the real service and its partner double.
 
@@ -489,8 +534,9 @@ protected:
         for (const auto& f : shared)
             expected.push_back(f.name);
         for (const auto& name : listTree(dir)) {
-            if (isFile(dir + "/" + name))
+            if (isFile(dir + "/" + name)) {
                 EXPECT_NE(std::find(expected.begin(), expected.end(), name), expected.end()) << name;
+            }
         }
     }
 
