@@ -144,6 +144,9 @@ int DownloadLinkSharingTask::LSTransferInfo::registerDevice()
         shareServer_ = format("%1%://%2%:%3%", getJsonValue(first, "scheme", "https"),
                               getJsonValue(first, "address", hostOf(base).c_str()), getJsonValue(first, "port", 443));
     }
+    // Neither named nor stored: the registration host serves the shares too.
+    if (shareServer_.empty())
+        shareServer_ = base;
     savePrefValue(kPrefUid, partnerUid_);
     savePrefValue(kPrefRefreshToken, refreshToken_);
     savePrefValue(kPrefAccessToken, accessToken_);

@@ -339,6 +339,17 @@ TEST_F(ScriptedLinkSharing, RegistrationWithoutUrlsKeepsTheStoredShareServer)
     EXPECT_EQ(option.prefs()["velora_uid"], "uid-3");
 }
 
+TEST_F(ScriptedLinkSharing, WithoutUrlsOrStoredShareServerTheRegistrationHostServes)
+{
+    scriptLookup("K77");
+    server.answer("/register", {200, registration("uid-5", false)});
+    server.answer("/download/K77", {200, contents(files, server)});
+    DownloadLinkSharingTask task(L"K77", fromUtf8(receiveDir));
+    EXPECT_EQ(run(task), kSuccess);
+    expectFiles(files);
+    EXPECT_EQ(option.prefs()["share_server"], server.url(""));
+}
+
 TEST_F(ScriptedLinkSharing, KeysThePartnerDoesNotHave)
 {
     struct Case {
