@@ -94,7 +94,7 @@ struct SharedFile {
 // ---------------------------------------------------------------------------------------------
 // Against a scripted service and partner, where every request can be counted and inspected.
 
-class ScriptedLinkSharing : public ::testing::Test {
+class LinkSharingScripted : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { HttpServer::setPortCandidates({static_cast<uint16_t>(TestSupport::freePort())}); }
 
@@ -215,7 +215,7 @@ protected:
     const std::vector<SharedFile> files = {{"a.bin", randomBytes(200 * 1024 + 3, 7)}, {"b.txt", "bee"}};
 };
 
-TEST_F(ScriptedLinkSharing, FirstRunLooksUpRegistersFetchesUpperCaseAndStoresPreferences)
+TEST_F(LinkSharingScripted, FirstRunLooksUpRegistersFetchesUpperCaseAndStoresPreferences)
 {
     scriptLookup("v1234567");
     server.answer("/register", {200, registration("uid-1", true)});
@@ -276,7 +276,7 @@ TEST_F(ScriptedLinkSharing, FirstRunLooksUpRegistersFetchesUpperCaseAndStoresPre
     EXPECT_EQ(std::count_if(categories.begin(), categories.end(), [](const std::string& c) { return c != "download_linksharing"; }), 0);
 }
 
-TEST_F(ScriptedLinkSharing, AllSixPreferencesMeanNoLookupNoRegistrationNoLogin)
+TEST_F(LinkSharingScripted, AllSixPreferencesMeanNoLookupNoRegistrationNoLogin)
 {
     presetPrefs(server.url(""));
     server.answer("/download/K77", {200, contents(files, server)});
@@ -288,7 +288,7 @@ TEST_F(ScriptedLinkSharing, AllSixPreferencesMeanNoLookupNoRegistrationNoLogin)
     EXPECT_EQ(server.requests("/download/K77").at(0).header("Access-Token"), "access-uid-0");
 }
 
-TEST_F(ScriptedLinkSharing, ExpiredAccessTokenIsRenewedOnTheSecondAttempt)
+TEST_F(LinkSharingScripted, ExpiredAccessTokenIsRenewedOnTheSecondAttempt)
 {
     presetPrefs(server.url(""));
     server.answerSequence("/download/K77", {{200, R"({"rcode":"4000400112"})"}, {200, contents(files, server)}});
@@ -306,7 +306,7 @@ TEST_F(ScriptedLinkSharing, ExpiredAccessTokenIsRenewedOnTheSecondAttempt)
     EXPECT_EQ(option.prefs()["access_token"], "fresh");
 }
 
-TEST_F(ScriptedLinkSharing, RejectedLoginRegistersAgain)
+TEST_F(LinkSharingScripted, RejectedLoginRegistersAgain)
 {
     presetPrefs(server.url(""), false);
     server.answer("/authorization", {400, R"({"rcode":"4000400101"})"});
@@ -319,7 +319,7 @@ TEST_F(ScriptedLinkSharing, RejectedLoginRegistersAgain)
     EXPECT_EQ(option.prefs()["velora_uid"], "uid-2");
 }
 
-TEST_F(ScriptedLinkSharing, RegistrationWithoutUrlsKeepsTheStoredShareServer)
+TEST_F(LinkSharingScripted, RegistrationWithoutUrlsKeepsTheStoredShareServer)
 {
     // Registration goes to the configured partner host, the list to the stored share server.
     HttpDouble share;
@@ -339,7 +339,7 @@ TEST_F(ScriptedLinkSharing, RegistrationWithoutUrlsKeepsTheStoredShareServer)
     EXPECT_EQ(option.prefs()["velora_uid"], "uid-3");
 }
 
-TEST_F(ScriptedLinkSharing, WithoutUrlsOrStoredShareServerTheRegistrationHostServes)
+TEST_F(LinkSharingScripted, WithoutUrlsOrStoredShareServerTheRegistrationHostServes)
 {
     scriptLookup("K77");
     server.answer("/register", {200, registration("uid-5", false)});
@@ -350,7 +350,7 @@ TEST_F(ScriptedLinkSharing, WithoutUrlsOrStoredShareServerTheRegistrationHostSer
     EXPECT_EQ(option.prefs()["share_server"], server.url(""));
 }
 
-TEST_F(ScriptedLinkSharing, KeysThePartnerDoesNotHave)
+TEST_F(LinkSharingScripted, KeysThePartnerDoesNotHave)
 {
     struct Case {
         const char* what;
@@ -399,7 +399,7 @@ TEST_F(ScriptedLinkSharing, KeysThePartnerDoesNotHave)
     }
 }
 
-TEST_F(ScriptedLinkSharing, FailedRegistrationEndsAfterTwoAttempts)
+TEST_F(LinkSharingScripted, FailedRegistrationEndsAfterTwoAttempts)
 {
     scriptLookup("K77");
     server.answer("/register", {503, ""});
@@ -413,7 +413,7 @@ TEST_F(ScriptedLinkSharing, FailedRegistrationEndsAfterTwoAttempts)
     EXPECT_EQ(option.prefs()["auth_key"], "AZ-1");
 }
 
-TEST_F(ScriptedLinkSharing, UnsafePartnerNamesStayInsideTheFolder)
+TEST_F(LinkSharingScripted, UnsafePartnerNamesStayInsideTheFolder)
 {
     presetPrefs(server.url(""));
     fs::create_directories(receiveDir);
@@ -436,7 +436,7 @@ TEST_F(ScriptedLinkSharing, UnsafePartnerNamesStayInsideTheFolder)
     EXPECT_EQ(listTree(receiveDir), inside);
 }
 
-TEST_F(ScriptedLinkSharing, RetryPassFetchesAFreshListAndKeepsFinishedFiles)
+TEST_F(LinkSharingScripted, RetryPassFetchesAFreshListAndKeepsFinishedFiles)
 {
     presetPrefs(server.url(""));
     const std::string list = contents(files, server);
@@ -451,7 +451,7 @@ TEST_F(ScriptedLinkSharing, RetryPassFetchesAFreshListAndKeepsFinishedFiles)
     EXPECT_EQ(server.count("/f/1"), 2u);
 }
 
-TEST_F(ScriptedLinkSharing, FileUrlsOtherThanHttpAreNotFollowed)
+TEST_F(LinkSharingScripted, FileUrlsOtherThanHttpAreNotFollowed)
 {
     presetPrefs(server.url(""));
     TempDir secret;
@@ -472,7 +472,7 @@ TEST_F(ScriptedLinkSharing, FileUrlsOtherThanHttpAreNotFollowed)
     EXPECT_TRUE(listTree(receiveDir).empty());
 }
 
-TEST_F(ScriptedLinkSharing, CancelWhileThePartnerStallsEndsPromptly)
+TEST_F(LinkSharingScripted, CancelWhileThePartnerStallsEndsPromptly)
 {
     presetPrefs(server.url(""));
     server.answer("/download/K77", {200, contents(files, server), 20000});
@@ -498,7 +498,7 @@ TEST_F(ScriptedLinkSharing, CancelWhileThePartnerStallsEndsPromptly)
 // ---------------------------------------------------------------------------------------------
 // End to end against the real service and its partner double.
 
-class ServiceLinkSharing : public ::testing::Test {
+class LinkSharingService : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { HttpServer::setPortCandidates({static_cast<uint16_t>(TestSupport::freePort())}); }
 
@@ -557,7 +557,7 @@ protected:
     LinkOption option;
 };
 
-TEST_F(ServiceLinkSharing, TermsThenReceiveThenSecondRunGoesStraightToThePartner)
+TEST_F(LinkSharingService, TermsThenReceiveThenSecondRunGoesStraightToThePartner)
 {
     const std::vector<SharedFile> shared = {
         {"photo.bin", randomBytes(900 * 1024 + 11, 3)},
@@ -633,7 +633,7 @@ TEST_F(ServiceLinkSharing, TermsThenReceiveThenSecondRunGoesStraightToThePartner
     EXPECT_EQ(logCount(" GET /download/"), 2u);
 }
 
-TEST_F(ServiceLinkSharing, NameLeadingOutOfTheFolderIsRefused)
+TEST_F(LinkSharingService, NameLeadingOutOfTheFolderIsRefused)
 {
     const std::vector<SharedFile> shared = {{"../x", "outside"}, {"inside.txt", "inside"}};
     const std::wstring key = share(shared);
