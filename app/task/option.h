@@ -3,11 +3,16 @@
 #include <string>
 
 #include "ostrel/AuthBaseTask.h"
+#include "ostrel/DownloadTask.h"
 #include "ostrel/PushListenerTask.h"
+#include "ostrel/UploadTask.h"
 
 // Every engine option, each read from the settings at the moment of the call. Engine tasks read
 // them in setOptionValues, which the wrappers call on the GUI thread.
-class Option : public virtual Ostrel::AuthBaseTask::Option, public virtual Ostrel::PushListenerTask::Option {
+class Option : public virtual Ostrel::AuthBaseTask::Option,
+               public virtual Ostrel::PushListenerTask::Option,
+               public virtual Ostrel::UploadTask::Option,
+               public virtual Ostrel::DownloadTask::Option {
 public:
     // BaseTask
     std::string getApiServer() override;
@@ -19,16 +24,19 @@ public:
     std::wstring getProfileName() override;
     // PushListenerTask
     std::string getPushServer() override;
-    // Transfer tasks
-    virtual bool isUsingParallelTransfer();
-    virtual int getSaveToServerTimeout();
-    virtual int getKeyType();
-    virtual std::string getRegion();
-    virtual bool isWatchReceivedFile();
-    virtual bool isRenameOfDuplicated();
-    virtual bool isResumeOfIncompleted();
-    virtual bool isPreserveOriginalTimeStamp();
-    virtual std::wstring getDownloadPath();
+    // TransferTask
+    bool isUsingParallelTransfer() override;
+    // UploadTask
+    int getSaveToServerTimeout() override;
+    int getKeyType() override;
+    std::string getRegion() override;
+    bool isWatchReceivedFile() override;
+    // DownloadTask
+    bool isRenameOfDuplicated() override;
+    bool isResumeOfIncompleted() override;
+    bool isPreserveOriginalTimeStamp() override;
+    std::wstring getDownloadPath() override;
+    // Partner-link download preferences
     virtual void savePrefValue(const std::string& key, const std::string& value);
     virtual std::string loadPrefValue(const std::string& key);
 };
