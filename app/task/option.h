@@ -3,7 +3,7 @@
 #include <string>
 
 #include "ostrel/AuthBaseTask.h"
-#include "ostrel/DownloadTask.h"
+#include "ostrel/DownloadLinkSharingTask.h"
 #include "ostrel/PushListenerTask.h"
 #include "ostrel/UploadTask.h"
 
@@ -12,7 +12,7 @@
 class Option : public virtual Ostrel::AuthBaseTask::Option,
                public virtual Ostrel::PushListenerTask::Option,
                public virtual Ostrel::UploadTask::Option,
-               public virtual Ostrel::DownloadTask::Option {
+               public virtual Ostrel::DownloadLinkSharingTask::Option {
 public:
     // BaseTask
     std::string getApiServer() override;
@@ -36,7 +36,10 @@ public:
     bool isResumeOfIncompleted() override;
     bool isPreserveOriginalTimeStamp() override;
     std::wstring getDownloadPath() override;
-    // Partner-link download preferences
-    virtual void savePrefValue(const std::string& key, const std::string& value);
-    virtual std::string loadPrefValue(const std::string& key);
+    // DownloadLinkSharingTask
+    void savePrefValue(const std::string& key, const std::string& value) override;
+    std::string loadPrefValue(const std::string& key) override;
+    // The partner's registration host: TROVANTI_PARTNER_URL when set (tests, staging), else the
+    // engine's built-in one.
+    std::string getPartnerURL() override;
 };

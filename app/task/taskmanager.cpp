@@ -14,6 +14,7 @@
 #include "task/taskclosenearby.h"
 #include "task/taskdelkey.h"
 #include "task/taskdownload.h"
+#include "task/tasklinksharingdownload.h"
 #include "task/tasklogin.h"
 #include "task/tasklogout.h"
 #include "task/taskmydevlist.h"
@@ -103,6 +104,7 @@ TaskBase* TaskManager::createTask(const ParamBase& param, QObject* receiver)
         make<ParamRecptKey, TaskRecptKey>,
         make<ParamReplyRecptKey, TaskReplyRecptKey>,
         make<ParamUpload, TaskUpload>,
+        make<ParamLinkSharingDownload, TaskLinkSharingDownload>,
         makeExact<ParamDownload, TaskDownload>,
     };
     for (Factory factory : factories)

@@ -1,6 +1,13 @@
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -10,8 +17,10 @@
 #include "servicerunner.h"
 #include "suites.h"
 #include "task/paramdownload.h"
+#include "task/paramlinksharingdownload.h"
 #include "task/paramupload.h"
 #include "task/taskdownload.h"
+#include "task/tasklinksharingdownload.h"
 #include "task/taskupload.h"
 #include "task/transfilemaker.h"
 #include "tasktestutil.h"
@@ -46,6 +55,89 @@ QByteArray pattern(int size, int seed)
     return bytes;
 }
 
+// The real service with its partner-cloud double, both on free loopback ports.
+class PartnerService
+{
+public:
+    ~PartnerService()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished(2000);
+            }
+        }
+    }
+
+    bool start()
+    {
+        process_.setStandardErrorFile(dataDir_.path() + "/service.log");
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            port_ = freeLoopbackPort();
+            partnerPort_ = freeLoopbackPort();
+            if (port_ == partnerPort_)
+                continue;
+            process_.start(TROVANTI_SERVICE_BIN, {"--bind", "127.0.0.1", "--port", QString::number(port_),
+                                                  "--partner-port", QString::number(partnerPort_), "--data-dir",
+                                                  dataDir_.path()});
+            if (!process_.waitForStarted(5000))
+                continue;
+            QString out;
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 10000 && process_.state() == QProcess::Running) {
+                process_.waitForReadyRead(200);
+                out += QString::fromUtf8(process_.readAll());
+                if (out.contains("listening on"))
+                    return true;
+            }
+            process_.kill();
+            process_.waitForFinished(2000);
+        }
+        return false;
+    }
+
+    QString apiUrl() const { return QString("http://127.0.0.1:%1/api/v1/").arg(port_); }
+    QString partnerUrl() const { return QString("http://127.0.0.1:%1/").arg(partnerPort_); }
+
+    // Shares the files on the partner cloud; the key, or empty on failure.
+    QString share(const QMap<QString, QByteArray>& files) const
+    {
+        QJsonArray list;
+        for (auto it = files.begin(); it != files.end(); ++it)
+            list.append(QJsonObject{{"name", it.key()}, {"data", QString::fromLatin1(it.value().toBase64())}});
+        // A plain HTTP/1.1 exchange on a blocking socket keeps the test free of event-loop timing.
+        const QByteArray payload = QJsonDocument(QJsonObject{{"files", list}}).toJson(QJsonDocument::Compact);
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(partnerPort_));
+        if (!socket.waitForConnected(5000))
+            return QString();
+        socket.write("POST /share HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                     "Connection: close\r\nContent-Length: " +
+                     QByteArray::number(payload.size()) + "\r\n\r\n" + payload);
+        QByteArray answer;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000 && socket.state() == QAbstractSocket::ConnectedState) {
+            socket.waitForReadyRead(200);
+            answer += socket.readAll();
+        }
+        answer += socket.readAll();
+        const int bodyAt = answer.indexOf("\r\n\r\n");
+        if (!answer.startsWith("HTTP/1.1 200") || bodyAt < 0)
+            return QString();
+        const QString key = QJsonDocument::fromJson(answer.mid(bodyAt + 4)).object().value("key").toString();
+        return key;
+    }
+
+private:
+    QTemporaryDir dataDir_;
+    QProcess process_;
+    int port_ = 0;
+    int partnerPort_ = 0;
+};
+
 } // namespace
 
 // Sends and receives through the task manager against the real service on loopback, with a bare
@@ -55,7 +147,7 @@ class TestTransferTasks : public QObject
     Q_OBJECT
 
     QTemporaryDir src_{QDir::tempPath() + "/trovanti-transfer-src-XXXXXX"};
-    QMap<QString, QByteArray> sent_;  // name the receiver sees -> sha256
+    QMap<QString, QByteArray> sent_;  // name the receiver sees -> bytes
     QStringList picks_;
 
     QString at(const QString& relative) const { return src_.path() + "/" + relative; }
@@ -73,13 +165,15 @@ class TestTransferTasks : public QObject
         for (const auto& f : files) {
             QDir().mkpath(QFileInfo(at(f.first)).absolutePath());
             writeFile(at(f.first), f.second);
-            sent_.insert(f.first, QCryptographicHash::hash(f.second, QCryptographicHash::Sha256).toHex());
+            sent_.insert(f.first, f.second);
         }
         picks_ = QStringList({at("notes.txt"), at("blob.bin"), at("Photos")});
     }
 
-    // Everything a finished transfer must show, on either side.
-    void checkTransfer(const TransferListener& l, const QString& recvDir, bool direct)
+    // Everything a finished transfer must show, on either side: `files` maps the names the
+    // receiver sees to their bytes.
+    void checkTransfer(const TransferListener& l, const QString& recvDir, bool direct,
+                       const QMap<QString, QByteArray>& files)
     {
         QCOMPARE(l.offThread, 0);
         QCOMPARE(l.finish, 257);
@@ -92,7 +186,6 @@ class TestTransferTasks : public QObject
         QVERIFY(l.indexOf("list") > l.indexOf("key"));
         QVERIFY(l.indexOf("file") > l.indexOf("list"));
         QCOMPARE(l.unknownKeys, 0);
-        QVERIFY(l.expiry > QDateTime::currentDateTime());
 
         QStringList names;
         for (int i = 0; i < l.list.count(); ++i) {
@@ -100,15 +193,16 @@ class TestTransferTasks : public QObject
             names << s.getName();
             QCOMPARE(s.getTransState(), int(TransFileState::STAT_FINISHED));
             QCOMPARE(s.getTransSize(), s.getFileSize());
-            QCOMPARE(sha256(recvDir + "/" + s.getName()), sent_.value(s.getName()));
+            QCOMPARE(sha256(recvDir + "/" + s.getName()),
+                     QCryptographicHash::hash(files.value(s.getName()), QCryptographicHash::Sha256).toHex());
         }
         names.sort();
-        QStringList expected = sent_.keys();
+        QStringList expected = files.keys();
         expected.sort();
         QCOMPARE(names, expected);
         qint64 total = 0;
-        for (const QString& name : expected)
-            total += QFileInfo(at(name)).size();
+        for (const QByteArray& bytes : files)
+            total += bytes.size();
         QCOMPARE(l.list.getFileSize(), total);
         QCOMPARE(l.list.getTransSize(), total);
         QCOMPARE(l.list.getTransCount(), expected.size());
@@ -154,7 +248,8 @@ class TestTransferTasks : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(peer.finished() && listener.finished(), kWait);
         QCOMPARE(peer.finish(), 257);
 
-        checkTransfer(listener, recv.path(), direct);
+        checkTransfer(listener, recv.path(), direct, sent_);
+        QVERIFY(listener.expiry > QDateTime::currentDateTime());
         QCOMPARE(listener.types.first().getType(), direct ? TransTaskType::SEND_DIRECT : TransTaskType::SEND_UPLOAD);
         // The list entries are the engine's records, not the picked list's.
         for (int i = 0; i < listener.list.count(); ++i)
@@ -194,7 +289,8 @@ class TestTransferTasks : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(listener.finished() && peer.finished(), kWait);
         QCOMPARE(peer.finish(), 257);
 
-        checkTransfer(listener, recv.path(), direct);
+        checkTransfer(listener, recv.path(), direct, sent_);
+        QVERIFY(listener.expiry > QDateTime::currentDateTime());
         QCOMPARE(listener.types.first().getType(), direct ? TransTaskType::RECV_DIRECT : TransTaskType::RECV_UPLOAD);
         QCOMPARE(listener.key, key);
         QVERIFY(listener.link.isEmpty());
@@ -224,6 +320,48 @@ private slots:
     void sendThroughServer() { send(ParamUpload::MODE_UPLOAD); }
     void receiveDirect() { receive(Ostrel::TransferTask::MODE_DIRECT); }
     void receiveThroughServer() { receive(Ostrel::TransferTask::MODE_UPLOAD); }
+
+    // A partner key fails an ordinary receive with its terms URL, then arrives through the
+    // partner-link wrapper once the terms are accepted.
+    void receivePartnerLink()
+    {
+        TaskSandbox sandbox;
+        PartnerService service;
+        QVERIFY(service.start());
+        QTemporaryDir recv(QDir::tempPath() + "/trovanti-transfer-recv-XXXXXX");
+        GlobalConfig::instance()->setAPIUrl(service.apiUrl());
+        GlobalConfig::instance()->setRecvPath(recv.path());
+        sandbox.box().setEnv("TROVANTI_PARTNER_URL", service.partnerUrl().toUtf8());
+        const QMap<QString, QByteArray> files = {{"photo.bin", pattern(300 * 1024 + 5, 7)},
+                                                 {"notes.txt", "shared by link"}};
+        const QString key = service.share(files);
+        QVERIFY(!key.isEmpty());
+
+        {
+            TransferListener listener;
+            auto* task = dynamic_cast<TaskDownload*>(
+                TaskManager::instance()->runTask(ParamDownload(key, "", ""), &listener));
+            QVERIFY(task);
+            QTRY_VERIFY_WITH_TIMEOUT(listener.finished(), kWait);
+            QCOMPARE(listener.events, QStringList({"error 536", "finish 259"}));
+            QCOMPARE(listener.offThread, 0);
+            QCOMPARE(task->getLinkSharingTermsUrl(), service.partnerUrl() + "terms");
+            QVERIFY(QDir(recv.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+        }
+
+        TransferListener listener;
+        TaskBase* task = TaskManager::instance()->runTask(ParamLinkSharingDownload(key.toLower(), "", ""), &listener);
+        QVERIFY(dynamic_cast<TaskLinkSharingDownload*>(task));
+        QTRY_VERIFY_WITH_TIMEOUT(listener.finished(), kWait);
+        // The files come straight from the partner's URLs, this device fetching them (not the relay).
+        checkTransfer(listener, recv.path(), true, files);
+        QCOMPARE(listener.types.first().getType(), TransTaskType::RECV_UPLOAD);
+        QCOMPARE(listener.key.toUpper(), key);
+        // The partner's key carries the partner as its owner.
+        QCOMPARE(listener.peerIds, QStringList({"velora"}));
+        // The partner's credentials are kept for the next run.
+        QVERIFY(!GlobalConfig::instance()->readRawValue("access_token").isEmpty());
+    }
 };
 
 int runTransferTaskTests(int argc, char** argv)

@@ -383,7 +383,10 @@ private slots:
         TransferListener listener;
         std::unique_ptr<TaskBase> task(
             TaskManager::instance()->createTask(ParamLinkSharingDownload("123", "", ""), &listener));
-        QVERIFY(!task || QString(task->metaObject()->className()) != "TaskDownload");
+        QVERIFY(task);
+        QCOMPARE(QString(task->metaObject()->className()), QString("TaskLinkSharingDownload"));
+        std::unique_ptr<TaskBase> plain(TaskManager::instance()->createTask(ParamDownload("123", "", ""), &listener));
+        QCOMPARE(QString(plain->metaObject()->className()), QString("TaskDownload"));
     }
 };
 
