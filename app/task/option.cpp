@@ -1,5 +1,8 @@
 #include "task/option.h"
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include "core/globalconfig.h"
 
 namespace {
@@ -31,4 +34,11 @@ void Option::savePrefValue(const std::string& key, const std::string& value)
 std::string Option::loadPrefValue(const std::string& key)
 {
     return config()->readRawValue(QString::fromStdString(key)).toStdString();
+}
+
+std::string Option::getPartnerURL()
+{
+    if (qEnvironmentVariableIsSet("TROVANTI_PARTNER_URL"))
+        return qgetenv("TROVANTI_PARTNER_URL").toStdString();
+    return Ostrel::DownloadLinkSharingTask::Option::getPartnerURL();
 }

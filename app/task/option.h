@@ -3,11 +3,16 @@
 #include <string>
 
 #include "ostrel/AuthBaseTask.h"
+#include "ostrel/DownloadLinkSharingTask.h"
 #include "ostrel/PushListenerTask.h"
+#include "ostrel/UploadTask.h"
 
 // Every engine option, each read from the settings at the moment of the call. Engine tasks read
 // them in setOptionValues, which the wrappers call on the GUI thread.
-class Option : public virtual Ostrel::AuthBaseTask::Option, public virtual Ostrel::PushListenerTask::Option {
+class Option : public virtual Ostrel::AuthBaseTask::Option,
+               public virtual Ostrel::PushListenerTask::Option,
+               public virtual Ostrel::UploadTask::Option,
+               public virtual Ostrel::DownloadLinkSharingTask::Option {
 public:
     // BaseTask
     std::string getApiServer() override;
@@ -19,16 +24,22 @@ public:
     std::wstring getProfileName() override;
     // PushListenerTask
     std::string getPushServer() override;
-    // Transfer tasks
-    virtual bool isUsingParallelTransfer();
-    virtual int getSaveToServerTimeout();
-    virtual int getKeyType();
-    virtual std::string getRegion();
-    virtual bool isWatchReceivedFile();
-    virtual bool isRenameOfDuplicated();
-    virtual bool isResumeOfIncompleted();
-    virtual bool isPreserveOriginalTimeStamp();
-    virtual std::wstring getDownloadPath();
-    virtual void savePrefValue(const std::string& key, const std::string& value);
-    virtual std::string loadPrefValue(const std::string& key);
+    // TransferTask
+    bool isUsingParallelTransfer() override;
+    // UploadTask
+    int getSaveToServerTimeout() override;
+    int getKeyType() override;
+    std::string getRegion() override;
+    bool isWatchReceivedFile() override;
+    // DownloadTask
+    bool isRenameOfDuplicated() override;
+    bool isResumeOfIncompleted() override;
+    bool isPreserveOriginalTimeStamp() override;
+    std::wstring getDownloadPath() override;
+    // DownloadLinkSharingTask
+    void savePrefValue(const std::string& key, const std::string& value) override;
+    std::string loadPrefValue(const std::string& key) override;
+    // The partner's registration host: TROVANTI_PARTNER_URL when set (tests, staging), else the
+    // engine's built-in one.
+    std::string getPartnerURL() override;
 };

@@ -1,5 +1,7 @@
 #include "task/taskmanager.h"
 
+#include <typeinfo>
+
 #include <QLocale>
 
 #include "core/gasender.h"
@@ -11,6 +13,8 @@
 #include "task/taskchangepassword.h"
 #include "task/taskclosenearby.h"
 #include "task/taskdelkey.h"
+#include "task/taskdownload.h"
+#include "task/tasklinksharingdownload.h"
 #include "task/tasklogin.h"
 #include "task/tasklogout.h"
 #include "task/taskmydevlist.h"
@@ -25,6 +29,7 @@
 #include "task/taskunreguser.h"
 #include "task/taskupdatedevice.h"
 #include "task/taskupdatedevthumb.h"
+#include "task/taskupload.h"
 
 TaskManager* TaskManager::instance_ = nullptr;
 
@@ -68,6 +73,13 @@ TaskBase* make(const ParamBase& param, QObject* receiver)
     const auto* typed = dynamic_cast<const P*>(&param);
     return typed ? new T(*typed, receiver) : nullptr;
 }
+
+// Builds the wrapper only for exactly type P, so a record of a derived type is not taken for it.
+template <typename P, typename T>
+TaskBase* makeExact(const ParamBase& param, QObject* receiver)
+{
+    return typeid(param) == typeid(P) ? new T(static_cast<const P&>(param), receiver) : nullptr;
+}
 }  // namespace
 
 TaskBase* TaskManager::createTask(const ParamBase& param, QObject* receiver)
@@ -91,6 +103,9 @@ TaskBase* TaskManager::createTask(const ParamBase& param, QObject* receiver)
         make<ParamQueryKey, TaskQueryKey>,
         make<ParamRecptKey, TaskRecptKey>,
         make<ParamReplyRecptKey, TaskReplyRecptKey>,
+        make<ParamUpload, TaskUpload>,
+        make<ParamLinkSharingDownload, TaskLinkSharingDownload>,
+        makeExact<ParamDownload, TaskDownload>,
     };
     for (Factory factory : factories)
         if (TaskBase* task = factory(param, receiver))

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     int failed = 0;
     for (auto run : {runGlobalConfigTests, runPasswordEncoderTests, runLunchOnBootTests, runLogTests, runGASenderTests,
                      runSingleAppTests, runSingleInstanceTests, runTaskOptionTests, runTaskManagerTests,
-                     runTaskProxyTests})
+                     runTaskProxyTests, runTransFileStateTests, runTransFileMakerTests, runTransferTaskTests})
         failed += run(argc, argv) != 0 ? 1 : 0;
     return failed;
 }

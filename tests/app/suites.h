@@ -11,3 +11,6 @@ int runSingleInstanceTests(int argc, char** argv);
 int runTaskOptionTests(int argc, char** argv);
 int runTaskManagerTests(int argc, char** argv);
 int runTaskProxyTests(int argc, char** argv);
+int runTransFileStateTests(int argc, char** argv);
+int runTransFileMakerTests(int argc, char** argv);
+int runTransferTaskTests(int argc, char** argv);
