@@ -51,7 +51,8 @@ std::string transfer(const TaskRunner::Result& r, const Situation& s)
         return shared;
     const std::string peer = s.receiving ? "sender" : "receiver";
     if (r.hasError(TransferTask::ERROR_FILE_BY_PEER))
-        return "the " + peer + " gave up the transfer";
+        return "no route to peer: the " + peer + " stopped answering or gave up" +
+               (s.receiving && s.moving ? "; run the same command again to resume" : "");
     if (r.finish == BaseTask::FINISHED_CANCEL)
         return "cancelled by the " + peer;
     if (r.hasError(TransferTask::ERROR_FILE_NETWORK))

@@ -37,6 +37,8 @@ std::string ProgressPrinter::compact(const Json::Value& object)
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     builder["emitUTF8"] = true;
+    builder["precision"] = 3;
+    builder["precisionType"] = "decimal";
     return Json::writeString(builder, object);
 }
 
@@ -161,8 +163,9 @@ void ProgressPrinter::finish(const TransferMonitor::Snapshot& s, bool receiving)
     if (output_ == CliContext::Output::Json) {
         Json::Value v = progressObject(s);
         v["event"] = "done";
+        v["result"] = "success";
         v["resumed"] = Json::UInt64(s.resumedBytes);
-        v["seconds"] = static_cast<double>(static_cast<int64_t>(s.elapsed * 1000 + 0.5)) / 1000.0;
+        v["seconds"] = s.elapsed;
         event(v);
         return;
     }

@@ -115,8 +115,7 @@ int SendCommand::run()
                                                                 : "; waiting for the receiver..."));
         }
     };
-    auto onTick = [&] {
-        printer.progress(monitor.snapshot());
+    auto pushStep = [&] {
         std::wstring k;
         {
             std::lock_guard<std::mutex> lock(keyMutex);
@@ -147,12 +146,18 @@ int SendCommand::run()
             printer.event(v);
         }
     };
+    auto onTick = [&] {
+        printer.progress(monitor.snapshot());
+        pushStep();
+    };
 
     const TaskRunner::Result result = runner.run(task, onEvent, onTick);
+    // A quick upload can end before the first tick; the key is pushed all the same.
+    if (result.finish == Ostrel::BaseTask::FINISHED_SUCCESS)
+        pushStep();
     if (push) {
         push->wait();
-        if (!pushReported)
-            onTick();
+        pushStep();
     }
     const TransferMonitor::Snapshot snap = monitor.snapshot();
     if (result.finish == Ostrel::BaseTask::FINISHED_SUCCESS) {
