@@ -47,6 +47,10 @@ bool FileCallback::ensureOpen(int flags)
 
 long FileCallback::readFunc(char* buffer, unsigned long offset, unsigned long length)
 {
+    // A cancelled channel also lifts its throttle; without this the rest of the file would rush
+    // through before the transport notices the cancel.
+    if (owner_.isCancelled())
+        return -1;
     if (!ensureOpen(O_RDONLY))
         return -1;
     if (offset != position_) {
@@ -64,6 +68,8 @@ long FileCallback::readFunc(char* buffer, unsigned long offset, unsigned long le
 
 long FileCallback::writeFunc(const char* data, unsigned long offset, unsigned long length)
 {
+    if (owner_.isCancelled())
+        return -1;
     // Nothing is ever stored past the announced size, whatever the other end sends.
     if (offset > size_ || length > size_ - offset)
         return -1;
