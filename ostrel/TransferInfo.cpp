@@ -139,7 +139,9 @@ std::string TransferInfo::update(const std::string& path, const std::wstring& ke
     Json::Value request(Json::objectValue);
     setJsonValue(request, "key", key);
     request["state"] = state;
-    request["parallel_transfer"] = parallel_;
+    // The wish, not the last reply's value: a "query" answer carries no "parallel_transfer", and
+    // reporting its default (false) would talk the service out of parallel connections.
+    request["parallel_transfer"] = parallelWish_;
     if (direct_)
         request["mode"] = "direct";
     for (const auto& file : files) {

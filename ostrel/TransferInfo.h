@@ -77,7 +77,8 @@ public:
     Transfer* channel() const { return channel_.get(); }
     bool isDirect() const { return direct_; }
     bool isParallel() const { return parallel_; }
-    void setParallel(bool parallel) { parallel_ = parallel; }
+    // The wish sent with every report; the reply's "parallel_transfer" decides the channel.
+    void setParallel(bool parallel) { parallelWish_ = parallel_ = parallel; }
     int parallelNumber() const { return parallelNumber_; }
     bool isRetryAllowed() const { return retryAllowed_; }
     bool isPassive() const { return passive_; }
@@ -97,6 +98,7 @@ protected:
     std::vector<RemoteFile> remoteFiles_;
     const bool direct_;
     bool parallel_ = true;
+    bool parallelWish_ = true;
     int parallelNumber_ = 5;
     bool retryAllowed_ = true;
     bool passive_ = false;

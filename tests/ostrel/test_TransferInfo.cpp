@@ -66,6 +66,23 @@ TEST_F(SessionFixture, ReportCarriesStateFilesBlackListAndDeviceCredentialsOnly)
     EXPECT_EQ(requests[0].header("Authorization").compare(0, 6, "Basic "), 0);
 }
 
+TEST_F(SessionFixture, ParallelWishSurvivesRepliesWithoutIt)
+{
+    for (const bool wish : {true, false}) {
+        server.clearRequests();
+        TransferInfo session(true);
+        session.setParallel(wish);
+        report(session, "query", R"({"state":"query","file":[{"name":"a","size":1}]})");
+        EXPECT_FALSE(session.isParallel());
+        report(session, "transfer", R"({"state":"transfer","parallel_transfer":true,"file":[{"name":"a","url":"u"}]})");
+        EXPECT_TRUE(session.isParallel());
+        const auto requests = server.requests("/file/v1/recv");
+        ASSERT_EQ(requests.size(), 2u);
+        for (const auto& r : requests)
+            EXPECT_EQ(TaskTest::parse(r.body)["parallel_transfer"].asBool(), wish) << wish;
+    }
+}
+
 TEST_F(SessionFixture, MainSessionLeavesOutModeAndEmptyLists)
 {
     TransferInfo session(false);
