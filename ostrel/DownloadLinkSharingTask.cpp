@@ -298,6 +298,8 @@ DownloadLinkSharingTask::~DownloadLinkSharingTask()
 {
     cancel();
     wait();
+    // The base destructors cancel again; by then the partner session is gone.
+    currentSession_ = &mainSession_;
 }
 
 void DownloadLinkSharingTask::setOptionValues(BaseTask::Option* option)
