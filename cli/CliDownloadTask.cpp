@@ -13,9 +13,7 @@ CliDownloadTask::CliDownloadTask(const std::wstring& key, const std::wstring& di
 
 CliDownloadTask::~CliDownloadTask()
 {
-    // The engine's threads call our override; they must be gone before this part is.
-    cancel();
-    wait();
+    stopRun();
 }
 
 bool CliDownloadTask::transferFile(Ostrel::Transfer& channel, const std::string& url, const FileStateEx& record,

@@ -9,9 +9,7 @@ CliUploadTask::CliUploadTask(const std::vector<std::wstring>& paths, Mode mode, 
 
 CliUploadTask::~CliUploadTask()
 {
-    // The engine's threads call our override; they must be gone before this part is.
-    cancel();
-    wait();
+    stopRun();
 }
 
 bool CliUploadTask::transferFile(Ostrel::Transfer& channel, const std::string& url, const FileStateEx& record,

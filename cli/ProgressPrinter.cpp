@@ -57,6 +57,19 @@ void ProgressPrinter::clearLine()
     }
 }
 
+int ProgressPrinter::fail(const std::string& reason, int code)
+{
+    clearLine();
+    std::fprintf(stderr, "trovanti-cli: %s\n", reason.c_str());
+    if (json()) {
+        Json::Value v(Json::objectValue);
+        v["event"] = code == 130 ? "cancelled" : "error";
+        v["reason"] = reason;
+        event(v);
+    }
+    return code;
+}
+
 void ProgressPrinter::line(const std::string& text, bool essential)
 {
     if (output_ == CliContext::Output::Json || (output_ == CliContext::Output::Quiet && !essential))

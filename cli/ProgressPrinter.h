@@ -27,6 +27,9 @@ public:
     void finish(const TransferMonitor::Snapshot& s, bool receiving);
     // Removes a drawn progress line, e.g. before a message on standard error.
     void clearLine();
+    // The one-line reason on standard error (and an "error" or "cancelled" event in JSON mode);
+    // returns the exit code to end with.
+    int fail(const std::string& reason, int code = 1);
 
     bool json() const { return output_ == CliContext::Output::Json; }
 

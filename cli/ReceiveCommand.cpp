@@ -36,19 +36,6 @@ const char* modeWord(int mode)
     }
 }
 
-int fail(ProgressPrinter& printer, const std::string& reason, int code = 1)
-{
-    printer.clearLine();
-    std::fprintf(stderr, "trovanti-cli: %s\n", reason.c_str());
-    if (printer.json()) {
-        Json::Value v(Json::objectValue);
-        v["event"] = code == 130 ? "cancelled" : "error";
-        v["reason"] = reason;
-        printer.event(v);
-    }
-    return code;
-}
-
 // Creates the folder when missing and checks that files can be made in it.
 bool prepareFolder(const std::string& folder, std::string& reason)
 {
@@ -101,9 +88,9 @@ int ReceiveCommand::run()
         folder.pop_back();
     std::string reason;
     if (!prepareFolder(folder, reason))
-        return fail(printer, reason);
+        return printer.fail(reason);
     if (!context_.prepare(reason))
-        return fail(printer, reason);
+        return printer.fail(reason);
 
     context_.engine.downloadPath = Ostrel::fromUtf8(folder);
     context_.engine.rename = !o.has("overwrite");
@@ -173,12 +160,12 @@ int ReceiveCommand::run()
         return 0;
     }
     if (result.interrupted)
-        return fail(printer, "cancelled; partial files are kept, run the same command again to resume", 130);
+        return printer.fail("cancelled; partial files are kept, run the same command again to resume", 130);
     if (diskShort)
-        return fail(printer, shortText);
+        return printer.fail(shortText);
     if (result.hasError(Ostrel::DownloadTask::ERROR_LINK_SHARING_KEY)) {
         const std::string terms = boost::any_cast<std::string>(task.getValue(Ostrel::DownloadTask::VALUE_TERMS_URL));
-        return fail(printer, "key " + key + " is a partner link share; read the terms at " +
+        return printer.fail("key " + key + " is a partner link share; read the terms at " +
                                  (terms.empty() ? std::string("the partner's site") : terms) +
                                  " and rerun with --accept-terms to accept them and receive the files");
     }
@@ -189,5 +176,5 @@ int ReceiveCommand::run()
     situation.apiUrl = context_.engine.apiUrl;
     situation.listed = snap.listed;
     situation.moving = snap.moving;
-    return fail(printer, FailureText::transfer(result, situation));
+    return printer.fail(FailureText::transfer(result, situation));
 }

@@ -21,23 +21,6 @@
 namespace fs = boost::filesystem;
 using Ostrel::TransferTask;
 
-namespace {
-
-int fail(ProgressPrinter& printer, const std::string& reason, int code = 1)
-{
-    printer.clearLine();
-    std::fprintf(stderr, "trovanti-cli: %s\n", reason.c_str());
-    if (printer.json()) {
-        Json::Value v(Json::objectValue);
-        v["event"] = code == 130 ? "cancelled" : "error";
-        v["reason"] = reason;
-        printer.event(v);
-    }
-    return code;
-}
-
-}  // namespace
-
 int SendCommand::run()
 {
     const CliOptions& o = context_.options;
@@ -62,11 +45,11 @@ int SendCommand::run()
         boost::system::error_code ec;
         const fs::file_status st = fs::status(p, ec);
         if (!fs::exists(st))
-            return fail(printer, "no such file or folder: " + p);
+            return printer.fail("no such file or folder: " + p);
         if (!fs::is_directory(st) && !fs::is_regular_file(st))
-            return fail(printer, "not a regular file or folder: " + p);
+            return printer.fail("not a regular file or folder: " + p);
         if (::access(p.c_str(), fs::is_directory(st) ? (R_OK | X_OK) : R_OK) != 0)
-            return fail(printer, "cannot read " + p + " (permission denied)");
+            return printer.fail("cannot read " + p + " (permission denied)");
         std::string absolute = fs::absolute(p).lexically_normal().string();
         if (absolute.size() > 1 && absolute.back() == '/')
             absolute.pop_back();
@@ -74,7 +57,7 @@ int SendCommand::run()
     }
     std::string reason;
     if (!context_.prepare(reason))
-        return fail(printer, reason);
+        return printer.fail(reason);
 
     CliUploadTask task(paths, mode, rate);
     TransferMonitor monitor(task.tap());
@@ -167,11 +150,11 @@ int SendCommand::run()
         return 0;
     }
     if (result.interrupted)
-        return fail(printer, "cancelled", 130);
+        return printer.fail("cancelled", 130);
     FailureText::Situation situation;
     situation.key = Ostrel::toUtf8(key);
     situation.apiUrl = context_.engine.apiUrl;
     situation.listed = snap.listed;
     situation.moving = snap.moving;
-    return fail(printer, FailureText::transfer(result, situation));
+    return printer.fail(FailureText::transfer(result, situation));
 }

@@ -177,7 +177,7 @@ size_t onUpload(char* buffer, size_t size, size_t count, void* user)
     return static_cast<size_t>(n);
 }
 
-int onProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow)
+int onProgress(void* user, curl_off_t /*dltotal*/, curl_off_t /*dlnow*/, curl_off_t ultotal, curl_off_t ulnow)
 {
     auto* r = static_cast<ActiveHttp::Request*>(user);
     if (r->channel->isCancelled())
@@ -193,8 +193,6 @@ int onProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ulto
                              total > 0 ? static_cast<unsigned long>(total) : static_cast<unsigned long>(r->size),
                              Transfer::EVENT_PROGRESS);
     }
-    (void)dltotal;
-    (void)dlnow;
     return 0;
 }
 

@@ -296,10 +296,7 @@ DownloadLinkSharingTask::DownloadLinkSharingTask(const std::wstring& key, const 
 
 DownloadLinkSharingTask::~DownloadLinkSharingTask()
 {
-    cancel();
-    wait();
-    // The base destructors cancel again; by then the partner session is gone.
-    currentSession_ = &mainSession_;
+    stopRun();
 }
 
 void DownloadLinkSharingTask::setOptionValues(BaseTask::Option* option)

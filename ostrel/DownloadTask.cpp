@@ -71,8 +71,7 @@ DownloadTask::DownloadTask(const std::wstring& key, const std::vector<std::wstri
 
 DownloadTask::~DownloadTask()
 {
-    cancel();
-    wait();
+    stopRun();
 }
 
 std::string DownloadTask::stateToString(int code)

@@ -53,8 +53,7 @@ TransferTask::~TransferTask()
     // The last stop for a run still in progress: the channels are cancelled (the base destructor
     // would only raise the task's flag, leaving a channel retrying) and the run is over before the
     // records and sessions go. Concrete tasks do the same in their own destructors.
-    cancel();
-    BaseTask::wait();
+    stopRun();
     for (auto* record : files_)
         delete record;
 }
@@ -119,6 +118,15 @@ void TransferTask::setOptionValues(BaseTask::Option* option)
     AuthBaseTask::setOptionValues(option);
     if (auto* own = dynamic_cast<TransferTask::Option*>(option))
         parallelWish_ = own->isUsingParallelTransfer();
+}
+
+void TransferTask::stopRun()
+{
+    cancel();
+    BaseTask::wait();
+    // A derived level may have supplied the main session; it goes before the levels above, which
+    // cancel again on their way out.
+    currentSession_ = &mainSession_;
 }
 
 void TransferTask::cancel()

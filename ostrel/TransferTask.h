@@ -108,6 +108,9 @@ protected:
     void transferEvent(TransferInfo* session, const std::string& url, unsigned long position, unsigned long total,
                        Transfer::EventType kind);
     bool isTaskCancelled() const { return isCancelled(); }
+    // Cancels a run still in progress and waits for it. Every destructor down the hierarchy calls it
+    // first, because the run and the channels' threads call overrides and use members of each level.
+    void stopRun();
 
     std::vector<FileStateEx*> files_;
     // The same records as files_, as the application sees them (value 257, event 2574).

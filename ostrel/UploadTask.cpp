@@ -79,9 +79,7 @@ UploadTask::UploadTask(const std::vector<std::wstring>& paths, Mode mode, const 
 
 UploadTask::~UploadTask()
 {
-    // A run still in progress is stopped before the members it uses are gone.
-    cancel();
-    wait();
+    stopRun();
 }
 
 std::string UploadTask::stateToString(int code)
