@@ -17,6 +17,7 @@
 #include "support/FreePort.h"
 #include "support/ServiceProcess.h"
 #include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 namespace CliTest {
 
@@ -26,30 +27,9 @@ struct Device {
     int port = 0;
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937_64 gen(seed);
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-        const uint64_t v = gen();
-        std::memcpy(&bytes[i], &v, 8);
-    }
-    for (size_t i = n - n % 8; i < n; ++i)
-        bytes[i] = static_cast<char>(gen());
-    return bytes;
-}
+using TestSupport::randomBytes;
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 // Writes `mib` MiB of pseudo-random bytes quickly, one MiB at a time.
 inline void writeRandomFile(const std::string& path, size_t mib, unsigned seed)

@@ -28,20 +28,6 @@ std::string pattern(size_t size, unsigned seed)
     return s;
 }
 
-void writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 bool fileExists(const std::string& path)
 {
     return ::access(path.c_str(), F_OK) == 0;

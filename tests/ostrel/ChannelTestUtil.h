@@ -8,14 +8,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/TestFiles.h"
 #include "ostrel/Transfer.h"
 
 namespace ChannelTest {
 
 // Deterministic, position-dependent bytes so misplaced data shows.
 std::string pattern(size_t size, unsigned seed = 1);
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
+using TestSupport::readFile;
+using TestSupport::writeFile;
 bool fileExists(const std::string& path);
 
 struct RawReply {

@@ -12,6 +12,7 @@
 #include "ostrel/HashUtil.h"
 #include "ostrel/UploadTask.h"
 #include "TaskTestUtil.h"
+#include "support/TestFiles.h"
 
 namespace TaskTest {
 
@@ -32,26 +33,9 @@ public:
     std::wstring getDownloadPath() override { return downloadPath; }
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string bytes(n, '\0');
-    for (auto& c : bytes)
-        c = static_cast<char>(gen() & 0xff);
-    return bytes;
-}
+using TestSupport::randomBytes;
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 inline bool isFile(const std::string& path)
 {
